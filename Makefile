@@ -1,0 +1,44 @@
+# gridcity: `make run` to watch the city, `make test` to run every test.
+BUILD ?= build
+NPROC := $(shell nproc 2>/dev/null || echo 2)
+
+# Debian packages: what the demo needs to build and run, and what the tests add.
+RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev \
+          libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev xvfb xauth
+TESTPKGS = $(RUNPKGS) libgtest-dev libbenchmark-dev
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps testdeps configure build run test
+all: build
+
+# Installs only what is missing; nothing to do when every package is present.
+define install
+	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:" $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+endef
+
+deps:
+	$(call install,$(RUNPKGS))
+
+testdeps:
+	$(call install,$(TESTPKGS))
+
+configure:
+	cmake -S . -B $(BUILD) -G Ninja > /dev/null
+
+build: configure
+	cmake --build $(BUILD) -j $(NPROC)
+
+run: deps build
+	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/src/gridcity; \
+	else \
+	  tools/headless-run.sh $(BUILD); \
+	fi
+
+test: testdeps build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(NPROC)

@@ -1,0 +1,10 @@
+// calcme.cpp -- one animation step, its sections in order
+#include "anim.h"
+
+// The car camera runs before the traffic, so it shows the first car where the last step left it.
+void calcme() {
+    director();
+    driftclouds();
+    traffic();
+    driftfloor();
+}

@@ -1,0 +1,11 @@
+// app.h -- the application shell: event handling, shutdown, and the invisible-driver guard
+#pragma once
+
+#include <SDL.h>
+
+int HandleEvent(SDL_Event *event); // 1 when the event asks the program to end
+void Quit(int returnCode);         // SDL_Quit, then exit; never returns
+
+// True when SDL's video driver shows nothing ("offscreen", "dummy"): a demo run there could
+// never be seen or quit, so start-up treats it as no display.
+bool invisibledriver(const char *name);

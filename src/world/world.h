@@ -1,0 +1,11 @@
+// world.h -- the one-time generation of the city and the building of its geometry
+#pragma once
+
+#include <cstdint>
+
+constexpr int worlddraws = 147606; // draws one generation makes, whatever the branches
+
+void initme();                  // the demo's entry: seeds from the clock, then buildworld
+void buildworld(uint32_t seed); // seed, generate every record, build the meshes
+void genworld();                // every record, from the random sequence as it stands
+void buildmesh();               // vertex, colour and index arrays from the records
