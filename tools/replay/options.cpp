@@ -1,0 +1,188 @@
+// options.cpp -- gridcity-replay's command line and its --help
+#include "replay.h"
+
+#include <SDL.h> // SDLK_UP, SDLK_DOWN
+
+#include <cstdarg>
+#include <cstring>
+
+bool parseuint32(const char *s, uint32_t &v) {
+    if (!s || !*s) return false;
+    uint64_t n = 0;
+    for (const char *p = s; *p; p++) {
+        if (*p < '0' || *p > '9') return false;
+        n = n * 10 + (uint64_t)(*p - '0');
+        if (n > 0xffffffffu) return false;
+    }
+    v = (uint32_t)n;
+    return true;
+}
+
+static bool fail(char *err, int errlen, const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(err, (size_t)errlen, fmt, ap);
+    va_end(ap);
+    return false;
+}
+
+// "F:up" or "F:down"; F counts frames from 1.
+static bool parsepress(const char *s, press &p, char *err, int errlen) {
+    const char *colon = strchr(s, ':');
+    if (!colon) return fail(err, errlen, "--press wants FRAME:up or FRAME:down, not '%s'", s);
+    char num[16];
+    size_t n = (size_t)(colon - s);
+    if (n == 0 || n >= sizeof num)
+        return fail(err, errlen, "--press: '%s' has no valid frame number", s);
+    memcpy(num, s, n);
+    num[n] = 0;
+    if (!parseuint32(num, p.frame))
+        return fail(err, errlen, "--press: frame '%s' is not a number from 1 to 4294967295", num);
+    if (p.frame == 0) return fail(err, errlen, "--press: frames count from 1, not 0");
+    if (strcmp(colon + 1, "up") == 0)
+        p.key = SDLK_UP;
+    else if (strcmp(colon + 1, "down") == 0)
+        p.key = SDLK_DOWN;
+    else
+        return fail(err, errlen, "--press: unknown key '%s' (up or down)", colon + 1);
+    return true;
+}
+
+// Stable insertion by frame, so presses of one frame keep their command-line order.
+static void addpress(replayopts &o, press p) {
+    int i = o.npresses++;
+    while (i > 0 && o.presses[i - 1].frame > p.frame) {
+        o.presses[i] = o.presses[i - 1];
+        i--;
+    }
+    o.presses[i] = p;
+}
+
+bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
+    o = replayopts{};
+    bool hasframes = false;
+    for (int i = 1; i < argc; i++) {
+        const char *a = argv[i];
+        // Both "--opt VALUE" and "--opt=VALUE".
+        char name[32];
+        const char *val = nullptr;
+        const char *eq = strchr(a, '=');
+        size_t n = eq ? (size_t)(eq - a) : strlen(a);
+        if (strncmp(a, "--", 2) != 0 || n >= sizeof name)
+            return fail(err, errlen, "unknown option '%s' (see --help)", a);
+        memcpy(name, a, n);
+        name[n] = 0;
+        bool flag = !strcmp(name, "--help") || !strcmp(name, "-h") || !strcmp(name, "--check");
+        bool known = flag || !strcmp(name, "--seed") || !strcmp(name, "--dump") ||
+                     !strcmp(name, "--png") || !strcmp(name, "--frames") ||
+                     !strcmp(name, "--press");
+        if (!known) return fail(err, errlen, "unknown option '%s' (see --help)", name);
+        if (flag) {
+            if (eq) return fail(err, errlen, "%s takes no value", name);
+        } else if (eq) {
+            val = eq + 1;
+        } else {
+            if (i + 1 >= argc) return fail(err, errlen, "%s needs a value", name);
+            val = argv[++i];
+        }
+
+        if (!strcmp(name, "--help")) {
+            o.help = true;
+        } else if (!strcmp(name, "--check")) {
+            o.check = true;
+        } else if (!strcmp(name, "--seed")) {
+            if (o.seeded) return fail(err, errlen, "--seed given twice");
+            if (!parseuint32(val, o.seed))
+                return fail(err, errlen, "--seed '%s' is not a number from 0 to 4294967295", val);
+            o.seeded = true;
+        } else if (!strcmp(name, "--frames")) {
+            if (hasframes) return fail(err, errlen, "--frames given twice");
+            if (!parseuint32(val, o.frames))
+                return fail(err, errlen, "--frames '%s' is not a number from 0 to 4294967295", val);
+            hasframes = true;
+        } else if (!strcmp(name, "--dump") || !strcmp(name, "--png")) {
+            const char *&slot = name[2] == 'd' ? o.dump : o.png;
+            if (slot) return fail(err, errlen, "%s given twice", name);
+            if (!*val) return fail(err, errlen, "%s needs a file name", name);
+            slot = val;
+        } else { // --press
+            press p = {};
+            if (!parsepress(val, p, err, errlen)) return false;
+            if (o.npresses == maxpresses)
+                return fail(err, errlen, "more than %d presses", maxpresses);
+            addpress(o, p);
+        }
+    }
+    if (o.help) return true;
+    if (o.png && o.frames == 0)
+        return fail(err, errlen, "--png needs --frames N with N at least 1");
+    if (o.png && !strcmp(o.png, "-"))
+        return fail(err, errlen, "--png needs a file name, not standard output");
+    if (o.dump && o.png && !strcmp(o.dump, o.png))
+        return fail(err, errlen, "--dump and --png name the same file");
+    if (o.npresses && o.presses[o.npresses - 1].frame > o.frames)
+        return fail(err, errlen, "--press at frame %u comes after the last frame (%u)",
+                    o.presses[o.npresses - 1].frame, o.frames);
+    return true;
+}
+
+void printhelp(FILE *f) {
+    fprintf(f, "%s",
+            R"(usage: gridcity-replay [--seed S] [--frames N] [--press F:up|F:down]... [--dump FILE]
+                       [--png FILE] [--check]
+
+Builds gridcity's world from a seed exactly as the demo does, runs its frames with no display,
+and writes what it holds.
+
+  --seed S        the seed, 0 to 4294967295; without it the clock, as the demo seeds
+                  (time(NULL) reduced to 32 bits; the seed is then printed on stderr)
+  --frames N      run N frames after building the world (default 0); each frame is the
+                  event drain, then calcme, then changecolc, as in the demo's loop
+  --press F:KEY   deliver an arrow-key press (KEY up or down) as a key-down event through
+                  the demo's event handler in the drain of frame F (from 1), before that
+                  frame's step; repeatable, presses of one frame in the order given
+  --dump FILE     write the scene store after the last frame (- for standard output)
+  --png FILE      draw the last frame with the demo's own initGL and drawing into an
+                  offscreen 1024x768 OpenGL surface (SDL's offscreen driver, no display
+                  needed) and write it as an 8-bit RGB PNG; needs N >= 1
+  --check         check the scene's invariants after world generation and after every
+                  frame; stop at the first violation with its frame and exit status 1.
+                  Everything the animation rewrites is checked every frame; the arrays and
+                  fields it never rewrites are compared with a snapshot taken after mesh
+                  building every 100 frames and after the last frame, so such a violation is
+                  reported at the first such check after it happened
+  --help          this text
+
+Exit status: 0 done, 1 an output could not be written, an invariant broke or the
+offscreen surface could not be made, 2 bad arguments. Outputs are written under a temporary
+name beside the target and renamed when complete: a failed run leaves no partial file.
+
+Dump layout: 6177096 bytes; every value 4 bytes little-endian (floats IEEE single, ints
+two's complement, indices unsigned). Arrays at their declared sizes, records field by field
+in declared order, in this order:
+  cityz        12000 x city  (xpos ypos zpos speed wpos hpos dpos r g b)    at       0
+  city_verts   96000 x (x y z)                                              at  480000
+  city_colors  96000 x (r g b)                                              at 1632000
+  city_indexes 288000 x uint                                                at 2784000
+  carz          6000 x car   (xpos ypos zpos speed wpos hpos dpos r g b
+                              offzet blockm state:int)                      at 3936000
+  car_verts    48000 x (x y z)                                              at 4248000
+  car_colors   48000 x (r g b)                                              at 4824000
+  car_indexes  144000 x uint                                                at 5400000
+  cloudz        1000 x cloud (xpos ypos zpos speed wpos hpos)               at 5976000
+  cloud_verts   4001 x (x y z)                                              at 6000000
+  cloud_indexes 4001 x uint                                                 at 6048012
+  floorz         600 x flooro (xpos ypos zpos speed wpos hpos r g b)        at 6064016
+  floor_verts   2401 x (x y z)                                              at 6085616
+  floor_colors  2401 x (r g b)                                              at 6114428
+  floor_indexes 2401 x uint                                                 at 6143240
+  radoz         6000 x int                                                  at 6152844
+  mycamz           2 x mycam (xcampos ycampos zcampos xcamoldpos ycamoldpos
+                     zcamoldpos xcam ycam zcam xlookpos ylookpos zlookpos
+                     xlookoldpos ylookoldpos zlookoldpos xlook ylook zlook,
+                     then ints camcounter camtime lookcounter looktime)     at 6176844
+then the scalars, at 6177020: whichcam fxcounter fx maxfx camcc1 camcc2 (ints),
+  mmover ccmove cbound (floats), rpos rstep colstepz ccr1 ccg1 ccb1 ccg2 ccr2 ccb2 (ints);
+then the random source's 32-bit state, at 6177092.
+)");
+}

@@ -1,0 +1,61 @@
+// replay.h -- gridcity-replay's parts: options, the dump, stills, the invariant checker
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// ---- options ----
+constexpr int maxpresses = 4096; // arrow-key presses one run can replay
+
+struct press {
+    uint32_t frame; // delivered in the event drain of this frame, before its step
+    int key;        // SDLK_UP or SDLK_DOWN
+};
+
+struct replayopts {
+    bool seeded; // --seed given; otherwise the clock, as the demo does
+    uint32_t seed;
+    uint32_t frames;  // --frames N
+    const char *dump; // --dump FILE, "-" for standard output; null when not asked
+    const char *png;  // --png FILE; null when not asked
+    bool check;       // --check
+    bool help;        // --help
+    int npresses;
+    press presses[maxpresses]; // sorted by frame, command-line order within a frame
+};
+
+// Fills o from the command line. On bad input returns false with a one-line reason in err.
+bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen);
+bool parseuint32(const char *s, uint32_t &v); // decimal only, no sign, no junk, fits 32 bits
+void printhelp(FILE *f);
+
+// ---- dump ----
+constexpr long dumpbytes = 6177096; // every array, every scalar, the random state; 4 bytes each
+bool writedump(FILE *f);            // the scene store in the dump layout, little-endian
+
+// ---- output files: written beside the target under a temporary name, renamed when complete
+struct outfile {
+    const char *path; // the target; "-" is standard output
+    char tmp[4096];   // the temporary name, empty for standard output
+    FILE *f;
+};
+bool openout(outfile &o, const char *path, char *err, int errlen);
+bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
+void dropout(outfile &o);                         // close and remove the temporary file
+
+// ---- stills ----
+constexpr int stillw = 1024, stillh = 768;
+// SDL's offscreen driver with an OpenGL 1024x768 surface, then the demo's initGL.
+bool openstill(char *err, int errlen);
+bool writestill(FILE *f, char *err, int errlen); // drawscene, read back, PNG
+void closestill();
+
+// ---- invariant checker ----
+// Untouched arrays are compared with their snapshot every checkevery frames and after the
+// last frame; everything that may change is checked after every frame.
+constexpr uint32_t checkevery = 100;
+// After world generation: the mesh matches the records; snapshots taken. Null when all holds,
+// else a one-line description of the broken invariant.
+const char *checkstart();
+const char *checkframe(uint32_t frame); // the state after that frame's step and colours
+const char *checkuntouched();           // never-rewritten arrays and fixed fields vs snapshot
