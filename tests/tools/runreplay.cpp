@@ -1,0 +1,83 @@
+// runreplay.cpp -- subprocess and file helpers for the replay tool's tests
+#include "runreplay.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+scratch::scratch() {
+    char t[] = "/tmp/replaytest.XXXXXX";
+    dir = mkdtemp(t) ? t : "";
+}
+
+scratch::~scratch() {
+    for (const std::string &n : files())
+        unlink(path(n.c_str()).c_str());
+    rmdir(dir.c_str());
+}
+
+std::vector<std::string> scratch::files() const {
+    std::vector<std::string> out;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d))
+            if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) out.push_back(e->d_name);
+        closedir(d);
+    }
+    return out;
+}
+
+result replay(const std::vector<std::string> &args, const char *stdoutfile) {
+    char errname[] = "/tmp/replayerr.XXXXXX";
+    int errfd = mkstemp(errname);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(errfd, 2);
+        int outfd = open(stdoutfile ? stdoutfile : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(outfd, 1);
+        unsetenv("DISPLAY"); // stills must need no display
+        std::vector<char *> argv;
+        argv.push_back((char *)REPLAY_BIN);
+        for (const std::string &a : args)
+            argv.push_back((char *)a.c_str());
+        argv.push_back(nullptr);
+        execv(REPLAY_BIN, argv.data());
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    result r;
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::vector<unsigned char> e = readfile(errname);
+    r.err.assign(e.begin(), e.end());
+    close(errfd);
+    unlink(errname);
+    return r;
+}
+
+std::vector<unsigned char> readfile(const std::string &path) {
+    std::vector<unsigned char> d;
+    if (FILE *f = fopen(path.c_str(), "rb")) {
+        unsigned char buf[65536];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            d.insert(d.end(), buf, buf + n);
+        fclose(f);
+    }
+    return d;
+}
+
+uint32_t word(const std::vector<unsigned char> &d, long off) {
+    return (uint32_t)d[off] | (uint32_t)d[off + 1] << 8 | (uint32_t)d[off + 2] << 16 |
+           (uint32_t)d[off + 3] << 24;
+}
+
+float fword(const std::vector<unsigned char> &d, long off) {
+    uint32_t w = word(d, off);
+    float f;
+    memcpy(&f, &w, 4);
+    return f;
+}
