@@ -1,0 +1,62 @@
+// harness.h -- a private Xvfb, the real gridcity under it, and a teardown that always runs
+#pragma once
+
+#include "xkit.h"
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+double now(); // seconds on a monotonic clock
+void nap(double secs);
+
+// A child process in its own process group, killed with its group when the guard goes, and
+// also when the test process itself dies (so a crashed or timed-out test leaves nothing behind).
+struct child {
+    pid_t pid = -1;
+    int errfd = -1;  // its standard error, kept in memory
+    int status = -1; // exit status once it has ended, 128 + signal when a signal ended it
+    bool ended = false;
+    ~child();
+};
+
+struct envset {
+    const char *name;
+    const char *value; // nullptr removes the variable
+};
+
+bool spawn(child &c, const std::vector<std::string> &argv, const std::vector<envset> &env);
+bool waitend(child &c, double secs); // true when it ended within secs; sets status
+void stop(child &c);                 // kill the group now and reap it
+std::string errtext(const child &c); // what it wrote to standard error so far
+
+// Xvfb on a display number it picks itself (-displayfd), with an Xlib connection of our own.
+struct xserver {
+    child proc;
+    std::string name;     // ":N"
+    Display *d = nullptr; // closed before the server goes, or Xlib would end the test process
+    ~xserver();
+};
+
+bool startx(xserver &x);
+
+// gridcity on a display; extra environment changes go after DISPLAY.
+bool startdemo(child &c, const xserver &x, const std::vector<envset> &env = {});
+
+// Freezing and thawing the demo between frames lets a test queue input and read a picture that
+// stays put while it looks.
+void freeze(child &c);
+void thaw(child &c);
+
+// Lets the demo run until the screen has changed n times, then freezes it and returns the
+// picture it left. False when the screen did not change that often within secs.
+bool runframes(child &c, xserver &x, int n, xpicture &last, double secs = 20);
+
+bool drawnwithin(xserver &x, double secs); // a window is mapped and the screen is not uniform
+bool uniform(const xpicture &p);
+
+// How far apart two pictures look: the mean difference, 0 to 255, of the brightness of 32x32
+// blocks. A few frames of one camera move it a little; a change of camera moves it a lot.
+double apart(const xpicture &a, const xpicture &b);
+
+bool cursorhidden(Display *d); // the pointer shows as a fully transparent image

@@ -1,0 +1,21 @@
+// xkit.h -- driving an X display from outside: XTEST input, screen grabs, PNG files, close requests
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <vector>
+
+struct xpicture {
+    int w = 0, h = 0;
+    std::vector<unsigned char> rgb; // w * h pixels, 3 bytes each, rows top to bottom
+};
+
+bool xtestready(Display *d);                        // the XTEST extension is there
+bool xkey(Display *d, const char *name, bool down); // a key by keysym name ("Up", "Escape")
+bool xtap(Display *d, const char *name);            // press and release
+void xmotion(Display *d, int x, int y);             // pointer to (x, y) on screen 0
+void xbutton(Display *d, int button, bool down);    // 1 left .. 3 right, 4 and 5 the wheel
+bool xgrab(Display *d, xpicture &p);                // the whole of screen 0, as drawn now
+bool xsavepng(const char *path, const xpicture &p);
+Window xappwindow(Display *d);     // the top-level window that takes close requests, or 0
+bool xclose(Display *d, Window w); // what a window manager sends when its close button is hit
