@@ -1,0 +1,120 @@
+// events_test.cpp -- the event handler: arrow keys pick the camera, Escape and quit end the run
+#include "app/app.h"
+#include "helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+SDL_Event keyevent(Uint8 type, SDLKey sym) {
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = type;
+    e.key.type = type;
+    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym.sym = sym;
+    return e;
+}
+
+SDL_Event plainevent(Uint8 type) {
+    SDL_Event e;
+    std::memset(&e, 0, sizeof e);
+    e.type = type;
+    return e;
+}
+
+class Events : public ::testing::Test {
+  protected:
+    void SetUp() override { resetscene(); }
+
+    // Handles one event starting from a chosen camera; returns the handler's result.
+    int handle(SDL_Event e, int cam) {
+        whichcam = cam;
+        return HandleEvent(&e);
+    }
+};
+
+} // namespace
+
+TEST_F(Events, EscapeKeyAsksToEndWithoutTouchingTheCamera) {
+    for (int cam : {0, 1}) {
+        EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, SDLK_ESCAPE), cam), 1);
+        EXPECT_EQ(whichcam, cam);
+    }
+}
+
+TEST_F(Events, QuitRequestAsksToEnd) {
+    for (int cam : {0, 1}) {
+        EXPECT_EQ(handle(plainevent(SDL_QUIT), cam), 1);
+        EXPECT_EQ(whichcam, cam);
+    }
+}
+
+TEST_F(Events, UpPicksTheCarCameraAndDownTheRoamingOneFromEitherCamera) {
+    for (int cam : {0, 1}) {
+        EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, SDLK_UP), cam), 0);
+        EXPECT_EQ(whichcam, 1);
+        EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, SDLK_DOWN), cam), 0);
+        EXPECT_EQ(whichcam, 0);
+    }
+}
+
+TEST_F(Events, RepeatedArrowKeyDownsSimplySetTheCameraAgain) {
+    SDL_Event up = keyevent(SDL_KEYDOWN, SDLK_UP);
+    for (int k = 0; k < 5; k++) {
+        EXPECT_EQ(HandleEvent(&up), 0);
+        EXPECT_EQ(whichcam, 1);
+    }
+}
+
+TEST_F(Events, OtherKeysAndKeyReleasesChangeNothing) {
+    const SDLKey others[] = {SDLK_LEFT, SDLK_RIGHT, SDLK_SPACE, SDLK_RETURN, SDLK_q, SDLK_a};
+    for (int cam : {0, 1}) {
+        for (SDLKey k : others) {
+            EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, k), cam), 0) << "key " << k;
+            EXPECT_EQ(whichcam, cam);
+        }
+        // Releasing a key is not pressing it: no quit, no camera change.
+        for (SDLKey k : {SDLK_ESCAPE, SDLK_UP, SDLK_DOWN}) {
+            EXPECT_EQ(handle(keyevent(SDL_KEYUP, k), cam), 0) << "release " << k;
+            EXPECT_EQ(whichcam, cam);
+        }
+    }
+}
+
+TEST_F(Events, MouseAndWindowEventsChangeNothing) {
+    const Uint8 types[] = {SDL_MOUSEMOTION, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP, SDL_ACTIVEEVENT,
+                           SDL_VIDEORESIZE, SDL_VIDEOEXPOSE,     SDL_SYSWMEVENT,    SDL_USEREVENT};
+    for (int cam : {0, 1})
+        for (Uint8 t : types) {
+            EXPECT_EQ(handle(plainevent(t), cam), 0) << "event type " << (int)t;
+            EXPECT_EQ(whichcam, cam);
+        }
+}
+
+// The handler writes whichcam and nothing else of the scene.
+TEST_F(Events, HandlerTouchesNoOtherSceneValue) {
+    const int before[] = {fxcounter, fx, maxfx, camcc1, camcc2, rpos, rstep, colstepz};
+    SDL_Event events[] = {keyevent(SDL_KEYDOWN, SDLK_UP), keyevent(SDL_KEYDOWN, SDLK_DOWN),
+                          keyevent(SDL_KEYDOWN, SDLK_ESCAPE), plainevent(SDL_QUIT),
+                          plainevent(SDL_MOUSEMOTION)};
+    for (SDL_Event &e : events)
+        HandleEvent(&e);
+    const int after[] = {fxcounter, fx, maxfx, camcc1, camcc2, rpos, rstep, colstepz};
+    for (size_t k = 0; k < sizeof before / sizeof before[0]; k++)
+        EXPECT_EQ(after[k], before[k]) << "scalar " << k;
+    EXPECT_EQ(mmover, 400.0f);
+    EXPECT_EQ(cbound, 6000.0f);
+}
+
+TEST(VideoDriver, DriversThatShowNothingCountAsNoDisplay) {
+    EXPECT_TRUE(invisibledriver("offscreen"));
+    EXPECT_TRUE(invisibledriver("dummy"));
+    EXPECT_TRUE(invisibledriver(nullptr));
+    EXPECT_FALSE(invisibledriver("x11"));
+    EXPECT_FALSE(invisibledriver("wayland"));
+    EXPECT_FALSE(invisibledriver("kmsdrm"));
+    EXPECT_FALSE(invisibledriver("offscreen2")); // whole names only
+}

@@ -1,0 +1,52 @@
+// helpers.h -- shared tools of the unit tests: peeking at the random sequence, hand-made states
+#pragma once
+
+#include "scene/random.h"
+#include "scene/scene.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// The next n draws, leaving the sequence (state and draw count) exactly where it was, so the
+// code under test then makes these very draws.
+inline std::vector<int> peek(int n) {
+    uint32_t state = randomstate;
+    uint64_t draws = randomdraws;
+    std::vector<int> t(n);
+    for (int &d : t)
+        d = drawrandom();
+    randomstate = state;
+    randomdraws = draws;
+    return t;
+}
+
+// Reads a peeked tape in the order the draws are expected to happen.
+struct tapereader {
+    const std::vector<int> &t;
+    size_t at = 0;
+    int next() { return t.at(at++); }
+    double mod(int n) { return (double)(next() % n); } // remainder first, then to double
+};
+
+inline float f32(double v) {
+    return (float)v;
+}
+
+// The start values world generation gives the two cameras; everything else stays zero.
+inline void startcams() {
+    mycamz[0].ycampos = 800.0f;
+    mycamz[0].camcounter = 2000;
+    mycamz[0].lookcounter = 2000;
+    mycamz[0].looktime = 141;
+    mycamz[1].lookcounter = 2000;
+    mycamz[1].looktime = 101;
+}
+
+// Byte-wise equality of two records of the same type.
+template <class T> bool samebytes(const T &a, const T &b) {
+    const unsigned char *p = (const unsigned char *)&a, *q = (const unsigned char *)&b;
+    for (size_t k = 0; k < sizeof(T); k++)
+        if (p[k] != q[k]) return false;
+    return true;
+}
