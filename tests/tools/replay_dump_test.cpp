@@ -43,8 +43,8 @@ static void demoframes(uint32_t seed, int frames, int pressframe, SDLKey key) {
 
 TEST(ReplayDump, HoldsEveryArrayAndScalarInTableOrder) {
     static_assert(std::endian::native == std::endian::little, "compares raw host memory");
-    std::vector<unsigned char> d = dumpof({"--seed", "424242", "--frames", "700", "--press",
-                                           "650:up"});
+    std::vector<unsigned char> d =
+        dumpof({"--seed", "424242", "--frames", "700", "--press", "650:up"});
     ASSERT_EQ((long)d.size(), dumpsize);
     demoframes(424242, 700, 650, SDLK_UP);
     struct part {
@@ -229,7 +229,7 @@ TEST(ReplayHelp, DocumentsTheOptionsAndTheLayout) {
     EXPECT_EQ(r.status, 0);
     std::vector<unsigned char> h = readfile(s.path("help"));
     std::string text(h.begin(), h.end());
-    for (const char *w : {"--seed", "--frames", "--press", "--dump", "--png", "--check",
-                          "6177096", "random source", "mycamz", "little-endian"})
+    for (const char *w : {"--seed", "--frames", "--press", "--dump", "--png", "--check", "6177096",
+                          "random source", "mycamz", "little-endian"})
         EXPECT_NE(text.find(w), std::string::npos) << w;
 }

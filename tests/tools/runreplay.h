@@ -25,8 +25,26 @@ std::vector<unsigned char> readfile(const std::string &path);
 // Byte offsets in the dump, from the declared sizes of the scene store's arrays.
 constexpr long off_cityz = 0, off_carz = 3936000, off_mycamz = 6176844;
 constexpr long off_scalars = 6177020, off_state = 6177092, dumpsize = 6177096;
-enum scalar { whichcam_, fxcounter_, fx_, maxfx_, camcc1_, camcc2_, mmover_, ccmove_, cbound_,
-              rpos_, rstep_, colstepz_, ccr1_, ccg1_, ccb1_, ccg2_, ccr2_, ccb2_ };
+enum scalar {
+    whichcam_,
+    fxcounter_,
+    fx_,
+    maxfx_,
+    camcc1_,
+    camcc2_,
+    mmover_,
+    ccmove_,
+    cbound_,
+    rpos_,
+    rstep_,
+    colstepz_,
+    ccr1_,
+    ccg1_,
+    ccb1_,
+    ccg2_,
+    ccr2_,
+    ccb2_
+};
 uint32_t word(const std::vector<unsigned char> &d, long off); // little-endian
 float fword(const std::vector<unsigned char> &d, long off);
 inline int32_t scalarint(const std::vector<unsigned char> &d, scalar s) {
