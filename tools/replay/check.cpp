@@ -150,8 +150,8 @@ static const char *checkcars() {
         if (!(c.blockm >= 0.0f && c.blockm <= mmover))
             return broken("car %d: blockm %g outside 0 to mmover", i, c.blockm);
         if (!laneoffset(c)) return broken("car %d: offzet %g is no lane offset", i, c.offzet);
-        if (c.ypos != s.ypos || c.speed != s.speed || c.wpos != s.wpos || c.hpos != s.hpos ||
-            c.dpos != s.dpos || c.r != s.r || c.g != s.g || c.b != s.b)
+        if ((c.ypos != s.ypos) | (c.speed != s.speed) | (c.wpos != s.wpos) | (c.hpos != s.hpos) |
+            (c.dpos != s.dpos) | (c.r != s.r) | (c.g != s.g) | (c.b != s.b))
             return broken("car %d: a field the traffic never writes changed", i);
 
         // Vertices per the traffic's table: the offset across the heading only; y as built.
@@ -166,6 +166,14 @@ static const char *checkcars() {
         }
         GLfloat y0 = c.ypos, y1 = sum(c.ypos, c.hpos);
         const Vertex3 *v = &car_verts[8 * i];
+        // Straight-line compares, so the common case has no branch per vertex.
+        bool ok = (v[0].x == x0) & (v[3].x == x0) & (v[4].x == x0) & (v[7].x == x0) &
+                  (v[1].x == x1) & (v[2].x == x1) & (v[5].x == x1) & (v[6].x == x1) &
+                  (v[0].y == y0) & (v[1].y == y0) & (v[4].y == y0) & (v[5].y == y0) &
+                  (v[2].y == y1) & (v[3].y == y1) & (v[6].y == y1) & (v[7].y == y1) &
+                  (v[0].z == z0) & (v[1].z == z0) & (v[2].z == z0) & (v[3].z == z0) &
+                  (v[4].z == z1) & (v[5].z == z1) & (v[6].z == z1) & (v[7].z == z1);
+        if (ok) continue;
         static const bool highx[8] = {0, 1, 1, 0, 0, 1, 1, 0};
         static const bool highy[8] = {0, 0, 1, 1, 0, 0, 1, 1};
         for (int n = 0; n < 8; n++)
