@@ -88,6 +88,22 @@ TEST_F(Camera, ProgrammesLast2001MinusTheirStartValue) {
     EXPECT_GT(drawn[1], 50);
 }
 
+// A drawn programme above the highest number falls back to the roaming one.
+TEST_F(Camera, ProgrammeAboveTheHighestNumberBecomesRoaming) {
+    maxfx = 0;
+    int fallbacks = 0;
+    for (int k = 0; k < 40; k++) {
+        fxcounter = 2000;
+        std::vector<int> t = peek(2);
+        programclock();
+        fallbacks += t[0] % 2 == 1;
+        EXPECT_EQ(fx, 0);
+        EXPECT_EQ(whichcam, 0);
+        EXPECT_EQ(fxcounter, 1200 + t[1] % 800);
+    }
+    EXPECT_GT(fallbacks, 5);
+}
+
 TEST_F(Camera, ProgrammeStartingAt1999LastsTwoSteps) {
     fxcounter = 1999; // as a draw leaves it
     programclock();

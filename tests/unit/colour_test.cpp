@@ -78,35 +78,41 @@ TEST_F(Colour, EachPassRecoloursTheNextBuildingFromTwoOrThreeDraws) {
 
 // The sweep ends after building 11998; the same call goes on from building 0 with new seeds.
 TEST_F(Colour, SweepEndInTheMiddleOfACallReseedsForTheRemainingPasses) {
-    colstepz = 11995;
-    std::vector<int> t = peek(100);
-    tapereader r{t};
-    changecolc();
+    for (uint32_t seed = 1; seed <= 8; seed++) {
+        SCOPED_TRACE(seed);
+        seedrandom(seed);
+        clears.clear();
+        ccr1 = 12, ccr2 = 3, ccg1 = 7, ccg2 = 9, ccb1 = 30, ccb2 = 4;
+        colstepz = 11995;
+        std::vector<int> t = peek(100);
+        tapereader r{t};
+        changecolc();
 
-    int greys = 0;
-    for (int k = 11995; k <= 11998; k++)
-        expectbuilding(k, replaypass(r, 12, 7, 30, greys));
-    int nr1 = r.next() % 30 + 1, nr2 = r.next() % 30 + 1, ng1 = r.next() % 30 + 1,
-        ng2 = r.next() % 60 + 1;
-    EXPECT_EQ(ccr1, nr1);
-    EXPECT_EQ(ccr2, nr2);
-    EXPECT_EQ(ccg1, ng1);
-    EXPECT_EQ(ccg2, ng2);
-    EXPECT_EQ(ccb1, 30); // never redrawn
-    EXPECT_EQ(ccb2, 4);
-    for (int k = 0; k <= 5; k++)
-        expectbuilding(k, replaypass(r, nr1, ng1, 30, greys));
-    EXPECT_EQ(colstepz, 6);
-    EXPECT_EQ(randomdraws, r.at); // the sweep end adds its four draws
+        int greys = 0;
+        for (int k = 11995; k <= 11998; k++)
+            expectbuilding(k, replaypass(r, 12, 7, 30, greys));
+        int nr1 = r.next() % 30 + 1, nr2 = r.next() % 30 + 1, ng1 = r.next() % 30 + 1,
+            ng2 = r.next() % 60 + 1;
+        EXPECT_EQ(ccr1, nr1);
+        EXPECT_EQ(ccr2, nr2);
+        EXPECT_EQ(ccg1, ng1);
+        EXPECT_EQ(ccg2, ng2);
+        EXPECT_EQ(ccb1, 30); // never redrawn
+        EXPECT_EQ(ccb2, 4);
+        for (int k = 0; k <= 5; k++)
+            expectbuilding(k, replaypass(r, nr1, ng1, 30, greys));
+        EXPECT_EQ(colstepz, 6);
+        EXPECT_EQ(randomdraws, r.at); // the sweep end adds its four draws
 
-    ASSERT_EQ(clears.size(), 1u);
-    float c = f32(ng2 / 100.0);
-    EXPECT_EQ(clears[0].r, c);
-    EXPECT_EQ(clears[0].g, c);
-    EXPECT_EQ(clears[0].b, c);
-    EXPECT_EQ(clears[0].a, 0.0f);
-    EXPECT_EQ(clears[0].colstepz, 0);
-    EXPECT_EQ(clears[0].ccg2, ng2);
+        ASSERT_EQ(clears.size(), 1u);
+        float c = f32(ng2 / 100.0);
+        EXPECT_EQ(clears[0].r, c);
+        EXPECT_EQ(clears[0].g, c);
+        EXPECT_EQ(clears[0].b, c);
+        EXPECT_EQ(clears[0].a, 0.0f);
+        EXPECT_EQ(clears[0].colstepz, 0);
+        EXPECT_EQ(clears[0].ccg2, ng2);
+    }
 }
 
 TEST_F(Colour, SweepCoversBuildings0To11998AndNeverTheLast) {

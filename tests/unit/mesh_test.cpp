@@ -125,6 +125,20 @@ TEST_F(Mesh, EveryVertexComesFromItsRecordAndEveryColourIsCopied) {
     }
 }
 
+// Red, green and blue land in x, y and z of every colour entry of a box or tile.
+TEST_F(Mesh, ColourChannelsGoToTheirOwnMembers) {
+    cityz[3] = {0, 0, 0, 20, 1, 1, 1, 0.1f, 0.2f, 0.3f};
+    carz[4].r = 0.4f, carz[4].g = 0.5f, carz[4].b = 0.6f;
+    floorz[5].r = 0.7f, floorz[5].g = 0.8f, floorz[5].b = 0.9f;
+    buildmesh();
+    for (int k = 0; k < 8; k++) {
+        expectvertex(city_colors[24 + k], 0.1f, 0.2f, 0.3f, "building colour", 24 + k);
+        expectvertex(car_colors[32 + k], 0.4f, 0.5f, 0.6f, "car colour", 32 + k);
+    }
+    for (int k = 0; k < 4; k++)
+        expectvertex(floor_colors[20 + k], 0.7f, 0.8f, 0.9f, "tile colour", 20 + k);
+}
+
 TEST_F(Mesh, FirstCarIsBuiltInItsReplacedDarkGrey) {
     buildworld(6);
     for (int k = 0; k < 8; k++)
