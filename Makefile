@@ -42,3 +42,16 @@ run: deps build
 
 test: testdeps build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(NPROC)
+
+# Benchmarks: world building, the animation step and the drawing of one frame (Google
+# Benchmark, offscreen), then the demo's frame rate against the bare GL frames under Xvfb.
+# docs/performance.md has the figures and what they mean.
+BENCHFLAGS ?= --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
+.PHONY: bench fps
+bench: testdeps build
+	$(BUILD)/bench/gridcity_bench $(BENCHFLAGS)
+	bench/fps.sh $(BUILD)
+
+# The frame-rate comparison alone (PAIRS, WARMUP, FRAMES: see bench/fps.sh).
+fps: testdeps build
+	bench/fps.sh $(BUILD)

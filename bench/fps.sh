@@ -1,0 +1,78 @@
+#!/bin/sh
+# fps.sh -- frame rate of the demo against the bare GL frames, under one private Xvfb
+#
+# usage: bench/fps.sh [build-dir]      (default: build)
+# env:   PAIRS  runs of each program (default 4), interleaved A B, B A, A B, ...
+#        WARMUP frames before the clock starts (default 10)
+#        FRAMES frames timed (default 50)
+#        SEED   first seed; pair i builds the world of SEED + i in both programs (default 1000)
+#
+# Neither program is changed to count: bench/libswapcount.so is preloaded, times the frames
+# by their buffer swaps, fixes time() to the seed and posts a quit event when done.
+set -eu
+
+build=${1:-build}
+pairs=${PAIRS:-4}
+warmup=${WARMUP:-10}
+frames=${FRAMES:-50}
+seed=${SEED:-1000}
+
+demo=$build/src/gridcity
+bare=$build/bench/gridcity_bare
+shim=$(cd "$build/bench" && pwd)/libswapcount.so
+for f in "$demo" "$bare" "$shim"; do
+    [ -e "$f" ] || { echo "fps.sh: $f is missing; build first" >&2; exit 1; }
+done
+
+# A display number nobody holds.
+n=90
+while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+out=$(mktemp -d)
+Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null; rm -rf "$out"' EXIT INT TERM
+tries=0
+until [ -e /tmp/.X11-unix/X$n ]; do
+    tries=$((tries + 1))
+    [ $tries -lt 100 ] || { echo "fps.sh: Xvfb did not start" >&2; cat "$out/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
+
+# run NAME PAIR: one measured run; its frame rate goes to $out/NAME.
+run() {
+    case $1 in
+    demo) set -- "$1" "$2" "$demo" ;;
+    bare) set -- "$1" "$2" "$bare" $((warmup + frames)) ;;
+    esac
+    name=$1 pair=$2
+    shift 2
+    DISPLAY=:$n SWAPCOUNT_WARMUP=$warmup SWAPCOUNT_FRAMES=$frames SWAPCOUNT_SEED=$((seed + pair)) \
+        SWAPCOUNT_OUT="$out/$name" LD_PRELOAD="$shim" \
+        timeout 600 "$@" >>"$out/$name.log" 2>&1 ||
+        { echo "fps.sh: $name run $pair failed" >&2; cat "$out/$name.log" >&2; exit 1; }
+    echo "  $name seed $((seed + pair)): $(tail -n 1 "$out/$name")"
+}
+
+echo "fps.sh: $pairs pairs, $warmup warm-up + $frames timed frames each, display :$n"
+i=1
+while [ $i -le "$pairs" ]; do
+    if [ $((i % 2)) -eq 1 ]; then run demo $i; run bare $i; else run bare $i; run demo $i; fi
+    i=$((i + 1))
+done
+
+# Medians, spread and the ratio, pair by pair and of the medians.
+paste "$out/demo" "$out/bare" | awk '
+function median(a, n,   i, j, t) {
+    for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j-1] > a[j]; j--) { t = a[j]; a[j] = a[j-1]; a[j-1] = t }
+    return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+}
+{ n++; d[n] = $1; b[n] = $7; r[n] = $1 / $7
+  if (n == 1 || $1 < dmin) dmin = $1; if (n == 1 || $1 > dmax) dmax = $1
+  if (n == 1 || $7 < bmin) bmin = $7; if (n == 1 || $7 > bmax) bmax = $7 }
+END {
+    md = median(d, n); mb = median(b, n)
+    printf "demo fps: median %.3f (min %.3f, max %.3f)\n", md, dmin, dmax
+    printf "bare fps: median %.3f (min %.3f, max %.3f)\n", mb, bmin, bmax
+    printf "demo / bare: %.4f of the medians, %.4f median of the %d pairs\n", md / mb, median(r, n), n
+    printf "target demo >= 0.97 of bare: %s\n", (md / mb >= 0.97) ? "met" : "NOT met"
+}'
