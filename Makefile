@@ -55,3 +55,13 @@ bench: testdeps build
 # The frame-rate comparison alone (PAIRS, WARMUP, FRAMES: see bench/fps.sh).
 fps: testdeps build
 	bench/fps.sh $(BUILD)
+
+# The long soak: a million checked frames for each seed, two at a time; the first broken
+# invariant stops that run with its frame number. CI runs a shorter one (ctest -L soak).
+SOAKSEEDS ?= 1 7 2026
+SOAKFRAMES ?= 1000000
+.PHONY: soak
+soak: deps build
+	@printf '%s\n' $(SOAKSEEDS) | xargs -P 2 -I S sh -c \
+	  'start=$$(date +%s); $(BUILD)/tools/gridcity-replay --seed S --frames $(SOAKFRAMES) --check \
+	   && echo "seed S: $(SOAKFRAMES) frames, no violation ($$(( $$(date +%s) - start )) s)"'
