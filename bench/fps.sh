@@ -60,7 +60,8 @@ while [ $i -le "$pairs" ]; do
     i=$((i + 1))
 done
 
-# Medians, spread and the ratio, pair by pair and of the medians.
+# Medians, spread and the ratio. The two runs of a pair follow each other and share the
+# machine's load of the moment, so the verdict goes by the median of the pairs' ratios.
 paste "$out/demo" "$out/bare" | awk '
 function median(a, n,   i, j, t) {
     for (i = 2; i <= n; i++) for (j = i; j > 1 && a[j-1] > a[j]; j--) { t = a[j]; a[j] = a[j-1]; a[j-1] = t }
@@ -73,6 +74,7 @@ END {
     md = median(d, n); mb = median(b, n)
     printf "demo fps: median %.3f (min %.3f, max %.3f)\n", md, dmin, dmax
     printf "bare fps: median %.3f (min %.3f, max %.3f)\n", mb, bmin, bmax
-    printf "demo / bare: %.4f of the medians, %.4f median of the %d pairs\n", md / mb, median(r, n), n
-    printf "target demo >= 0.97 of bare: %s\n", (md / mb >= 0.97) ? "met" : "NOT met"
+    mr = median(r, n)
+    printf "demo / bare: %.4f median of the %d pairs (%.4f of the medians)\n", mr, n, md / mb
+    printf "target demo >= 0.97 of bare: %s\n", (mr >= 0.97) ? "met" : "NOT met"
 }'
