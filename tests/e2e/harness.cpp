@@ -220,12 +220,12 @@ bool cursorhidden(Display *d) {
     return clear;
 }
 
-bool drawnwithin(xserver &x, double secs) {
+bool drawnwithin(xserver &x, child &c, double secs) {
     double end = now() + secs;
     xpicture p;
     do {
         if (xappwindow(x.d) && xgrab(x.d, p) && !uniform(p)) return true;
-        nap(0.05);
+        if (waitend(c, 0.05)) return false;
     } while (now() < end);
     return false;
 }

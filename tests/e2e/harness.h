@@ -52,7 +52,8 @@ void thaw(child &c);
 // picture it left. False when the screen did not change that often within secs.
 bool runframes(child &c, xserver &x, int n, xpicture &last, double secs = 20);
 
-bool drawnwithin(xserver &x, double secs); // a window is mapped and the screen is not uniform
+// A window is mapped and the screen is not uniform; false at once if the demo has ended.
+bool drawnwithin(xserver &x, child &c, double secs);
 bool uniform(const xpicture &p);
 
 // How far apart two pictures look: the mean difference of the brightness (0 to 255) of 16x16
@@ -69,7 +70,8 @@ bool cursorhidden(Display *d); // the pointer shows as a fully transparent image
     ASSERT_TRUE(startx(x)) << "Xvfb did not start: " << errtext(x.proc);                           \
     child g;                                                                                       \
     ASSERT_TRUE(startdemo(g, x));                                                                  \
-    ASSERT_TRUE(drawnwithin(x, 60)) << "nothing drawn; gridcity said: " << errtext(g)
+    ASSERT_TRUE(drawnwithin(x, g, 60)) << "nothing drawn (ended: " << g.ended << ", status "       \
+                                       << g.status << "); gridcity said: " << errtext(g)
 
 // Frames it may take for the demo to finish the frame in progress and draw one after the next
 // event drain.

@@ -155,7 +155,7 @@ TEST(Storm, RandomInputNeitherBreaksTheDemoNorSwitchesTheCamera) {
     for (int round = 0; round < rounds; round++) {
         xpicture before, after, car, back;
         ASSERT_TRUE(runframes(g, x, 1, before));
-        for (int i = 0; i < 500; i++)
+        for (int i = 0; i < 1000; i++)
             stormevent(x.d, s);
         releaseall(x.d, s);
         ASSERT_TRUE(runframes(g, x, settle, after)) << errtext(g);
@@ -166,7 +166,7 @@ TEST(Storm, RandomInputNeitherBreaksTheDemoNorSwitchesTheCamera) {
         ASSERT_TRUE(runframes(g, x, settle, back));
     }
     EXPECT_GE(same, 3);
-    EXPECT_GE(s.events, 5000);
+    EXPECT_GE(s.events, 8000);
 
     thaw(g);
     double t = now();
