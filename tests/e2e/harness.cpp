@@ -253,7 +253,9 @@ bool runframes(child &c, xserver &x, int n, xpicture &last, double secs) {
 
 bool sameview(const xpicture &a, const xpicture &c, const xpicture &b) {
     double ac = apart(a, c), ab = apart(a, b), cb = apart(c, b);
-    bool same = 2 * ac < ab && 2 * ac < cb;
+    // Faults seen so far (a key that does nothing, a click that switches) give ratios near 1;
+    // sound runs 1.7 and up.
+    bool same = 1.5 * ac < ab && 1.5 * ac < cb;
     if (same) return true;
     // The three pictures stay in the test's working directory for a look.
     static int misses = 0;

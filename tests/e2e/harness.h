@@ -77,6 +77,6 @@ bool cursorhidden(Display *d); // the pointer shows as a fully transparent image
 // event drain.
 constexpr int settle = 2;
 
-// c shows the same camera as a (a few frames on), while b shows a different view: c lies much
-// nearer to a than to b, both ways round, so neither a still screen nor a jumpy one passes.
+// c shows the same camera as a (a few frames on), while b shows a different view: c lies
+// clearly nearer to a than to b, both ways round, so neither a still screen nor a jumpy one passes.
 bool sameview(const xpicture &a, const xpicture &c, const xpicture &b);
