@@ -4,6 +4,7 @@
 #include "../scene/random.h"
 #include "../scene/scene.h"
 
+#include <cstddef> // offsetof
 #include <cstring> // memcpy
 
 // A walk over the turn table with a stride that is redrawn whenever it runs off the end.
@@ -30,15 +31,16 @@ static void turncar(car &c, int chancer) {
 }
 
 // Every car goes through the same code whatever its heading: with 6000 cars in random
-// headings a branch per heading would be mispredicted for most of them. The sign is a factor
-// of +1 or -1; a - b is a + (-1 * b) exactly.
+// headings a branch per heading would be mispredicted for most of them. The axis is picked by
+// its offset in the record and the sign by a factor of +1 or -1; a - b is a + (-1 * b) exactly.
 void movecar(int i) {
     static const double sign[2] = {1.0, -1.0};
     car &c = carz[i];
     int s = c.state;
     bool alongz = s == 0 || s == 2; // headings 0 and 2 drive along z, the others along x
     bool back = s == 0 || s == 1;   // headings 0 and 1 drive toward the negative bound
-    GLfloat &p = alongz ? c.zpos : c.xpos;
+    size_t at = alongz ? offsetof(car, zpos) : offsetof(car, xpos);
+    GLfloat &p = *(GLfloat *)((char *)&c + at);
     double dir = sign[back];
 
     // Bound and block tests see the exact sums, before they are rounded into the record.
