@@ -33,29 +33,36 @@ static void turncar(car &c, int chancer) {
 // Every car goes through the same code whatever its heading: with 6000 cars in random
 // headings a branch per heading would be mispredicted for most of them. The axis is picked by
 // its offset in the record and the sign by a factor of +1 or -1; a - b is a + (-1 * b) exactly.
-void movecar(int i) {
-    static const double sign[2] = {1.0, -1.0};
-    car &c = carz[i];
+// The bound and the block length come in as arguments: read from their globals, they would be
+// reloaded after every store to a car, since a store to a float may alias them.
+static inline void move(car &c, double bound, double block) {
     int s = c.state;
     bool alongz = s == 0 || s == 2; // headings 0 and 2 drive along z, the others along x
     bool back = s == 0 || s == 1;   // headings 0 and 1 drive toward the negative bound
     size_t at = alongz ? offsetof(car, zpos) : offsetof(car, xpos);
     GLfloat &p = *(GLfloat *)((char *)&c + at);
-    double dir = sign[back];
+    double dir = 1.0 - 2.0 * back;
+    double speed = c.speed;
 
     // Bound and block tests see the exact sums, before they are rounded into the record.
-    double v = (double)p + dir * c.speed;
+    double v = (double)p + dir * speed;
+    double b = (double)c.blockm + speed;
     p = (GLfloat)v;
-    if (dir * v > (double)cbound) p = back ? cbound : -cbound, c.blockm = 0.0f;
-
-    double b = (double)c.blockm + c.speed;
+    if (dir * v > bound) {
+        p = (GLfloat)(back ? bound : -bound);
+        b = speed; // the wrap clears the count, then this step's distance is counted
+    }
     c.blockm = (GLfloat)b;
-    if (b > (double)mmover) {
-        double e = b - mmover; // the overshoot, dropped: the car turns on the block end
+    if (b > block) {
+        double e = b - block; // the overshoot, dropped: the car turns on the block end
         p = (GLfloat)(p - dir * e);
         c.blockm = 0.0f;
         turncar(c, Randooz());
     }
+}
+
+void movecar(int i) {
+    move(carz[i], cbound, mmover);
 }
 
 static_assert(sizeof(Vertex3) == 3 * sizeof(GLfloat), "vertices are packed float triples");
@@ -70,17 +77,15 @@ static void pair(GLfloat *at, GLfloat a, GLfloat b) {
 // The lane offset moves the whole box across the direction of travel; it is never rotated.
 // Adding -0.0 leaves every value as it is (signed zeros too), so the axis without the offset
 // goes through the same sums as the one with it.
-void placecar(int i) {
-    const car &c = carz[i];
+static inline void place(const car &c, GLfloat *f) {
     double x = c.xpos, z = c.zpos, w = c.wpos, d = c.dpos, o = c.offzet;
     bool alongz = c.state == 0 || c.state == 2;
-    double ox = alongz ? o : -0.0;
-    double oz = alongz ? -0.0 : o;
+    const double offs[2] = {-0.0, o}; // picked by index: a branch here would be mispredicted
+    double ox = offs[alongz], oz = offs[!alongz];
     GLfloat x0 = (GLfloat)(x + ox), x1 = (GLfloat)(x + w + ox);
     GLfloat z0 = (GLfloat)(z + oz), z1 = (GLfloat)(z + d + oz);
     // Box corners: 0-3 around the face at z0, 4-7 the same at z1; 1, 2, 5, 6 at x1. Float 3n
     // is the x of corner n, 3n + 2 its z; the y in between stays as built.
-    GLfloat *f = &car_verts[8 * i].x;
     f[0] = x0;
     pair(f + 2, z0, x1);
     pair(f + 5, z0, x1);
@@ -92,12 +97,17 @@ void placecar(int i) {
     f[23] = z1;
 }
 
+void placecar(int i) {
+    place(carz[i], &car_verts[8 * i].x);
+}
+
 // All cars move, then all are redrawn: a car's move and its vertices touch nothing of any
 // other car, so the order gives the same arrays, and the two tight loops run faster than one
 // loop doing both (fewer stores in flight per car).
 void traffic() {
+    const double bound = cbound, block = mmover;
     for (int i = 0; i < ncars; i++)
-        movecar(i);
+        move(carz[i], bound, block);
     for (int i = 0; i < ncars; i++)
-        placecar(i);
+        place(carz[i], &car_verts[8 * i].x);
 }
