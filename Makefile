@@ -4,8 +4,8 @@ NPROC := $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages: what the demo needs to build and run, and what the tests add.
 RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev \
-          libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev xvfb xauth
-TESTPKGS = $(RUNPKGS) libgtest-dev libbenchmark-dev libxfixes-dev valgrind
+          libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev xvfb xauth
+TESTPKGS = $(RUNPKGS) libgtest-dev libbenchmark-dev valgrind
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
