@@ -97,6 +97,23 @@ bool waitend(child &c, double secs) {
     }
 }
 
+bool waitstopped(child &c, double secs) {
+    if (c.pid < 0 || c.ended) return false;
+    double end = now() + secs;
+    for (;;) {
+        int ws;
+        pid_t r = waitpid(c.pid, &ws, WNOHANG | WUNTRACED);
+        if (r == c.pid) {
+            if (WIFSTOPPED(ws)) return true;
+            reaped(c, ws);
+            return false;
+        }
+        if (r < 0 && errno != EINTR) return false;
+        if (now() >= end) return false;
+        nap(0.01);
+    }
+}
+
 void stop(child &c) {
     if (c.pid < 0 || c.ended) return;
     kill(-c.pid, SIGKILL);

@@ -26,9 +26,10 @@ struct envset {
 };
 
 bool spawn(child &c, const std::vector<std::string> &argv, const std::vector<envset> &env);
-bool waitend(child &c, double secs); // true when it ended within secs; sets status
-void stop(child &c);                 // kill the group now and reap it
-std::string errtext(const child &c); // what it wrote to standard error so far
+bool waitend(child &c, double secs);     // true when it ended within secs; sets status
+void stop(child &c);                     // kill the group now and reap it
+bool waitstopped(child &c, double secs); // true once it has stopped itself (SIGSTOP) within secs
+std::string errtext(const child &c);     // what it wrote to standard error so far
 
 // Xvfb on a display number it picks itself (-displayfd), with an Xlib connection of our own.
 struct xserver {
