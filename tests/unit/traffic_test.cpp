@@ -29,16 +29,23 @@ class Traffic : public ::testing::Test {
     static float still(const car &c, int s) { return s == 0 || s == 2 ? c.xpos : c.zpos; }
 };
 
+// The step tests run twice: on movecar, and on drivecar, which is what traffic does per car
+// (movecar and placecar in one go, taking a quicker road for the common step).
+class TrafficStep : public Traffic, public ::testing::WithParamInterface<void (*)(int)> {
+  protected:
+    void step(int i) { GetParam()(i); }
+};
+
 // Direction of travel of each heading along its moving coordinate.
 const int sign[4] = {-1, -1, +1, +1};
 
 } // namespace
 
-TEST_F(Traffic, EachHeadingMovesOnlyItsCoordinateBySpeed) {
+TEST_P(TrafficStep, EachHeadingMovesOnlyItsCoordinateBySpeed) {
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, 100.0f, 200.0f, 7.5f, 0.0f);
         float from = moving(c, s), other = still(c, s);
-        movecar(0);
+        step(0);
         EXPECT_EQ(moving(c, s), from + sign[s] * 7.5f) << "heading " << s;
         EXPECT_EQ(still(c, s), other) << "heading " << s;
         EXPECT_EQ(c.blockm, 7.5f);
@@ -48,10 +55,10 @@ TEST_F(Traffic, EachHeadingMovesOnlyItsCoordinateBySpeed) {
     EXPECT_EQ(randomdraws, 0u);
 }
 
-TEST_F(Traffic, ValueExactlyOnTheBoundDoesNotWrap) {
+TEST_P(TrafficStep, ValueExactlyOnTheBoundDoesNotWrap) {
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, sign[s] * 5990.0f, sign[s] * 5990.0f, 10.0f, 50.0f);
-        movecar(0);
+        step(0);
         EXPECT_EQ(moving(c, s), sign[s] * 6000.0f) << "heading " << s;
         EXPECT_EQ(c.blockm, 60.0f) << "heading " << s;
     }
@@ -59,11 +66,11 @@ TEST_F(Traffic, ValueExactlyOnTheBoundDoesNotWrap) {
 
 // A crossing lands exactly on the opposite bound, and the count restarts from the wrap step's
 // own speed, so the car cannot turn in that step.
-TEST_F(Traffic, CrossingTheBoundLandsOnTheOppositeBoundWithoutTurning) {
+TEST_P(TrafficStep, CrossingTheBoundLandsOnTheOppositeBoundWithoutTurning) {
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, sign[s] * 5995.0f, sign[s] * 5995.0f, 10.0f, 399.0f);
         float other = still(c, s);
-        movecar(0);
+        step(0);
         EXPECT_EQ(moving(c, s), -sign[s] * 6000.0f) << "heading " << s;
         EXPECT_EQ(still(c, s), other) << "heading " << s;
         EXPECT_EQ(c.blockm, 10.0f) << "heading " << s;
@@ -73,25 +80,25 @@ TEST_F(Traffic, CrossingTheBoundLandsOnTheOppositeBoundWithoutTurning) {
 }
 
 // The difference lies beyond the bound but rounds onto it: the test sees the exact value.
-TEST_F(Traffic, BoundTestUsesTheUnroundedSum) {
+TEST_P(TrafficStep, BoundTestUsesTheUnroundedSum) {
     const float speed = 10.0001f;
     ASSERT_EQ(f32(-5990.0 - (double)speed), -6000.0f);
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, sign[s] * 5990.0f, sign[s] * 5990.0f, speed, 0.0f);
-        movecar(0);
+        step(0);
         EXPECT_EQ(moving(c, s), -sign[s] * 6000.0f) << "heading " << s;
         EXPECT_EQ(c.blockm, speed);
     }
 }
 
-TEST_F(Traffic, CountReachingExactlyTheBlockLengthEndsTheBlockOneStepLater) {
+TEST_P(TrafficStep, CountReachingExactlyTheBlockLengthEndsTheBlockOneStepLater) {
     car &c = setcar(0, 0, 0.0f, 100.0f, 10.0f, 390.0f);
-    movecar(0);
+    step(0);
     EXPECT_EQ(c.blockm, 400.0f);
     EXPECT_EQ(c.zpos, 90.0f);
     EXPECT_EQ(rpos, 1);
     EXPECT_EQ(c.offzet, 0.0f);
-    movecar(0);
+    step(0);
     // Overshoot of one whole speed: pulled back onto the point where the count hit 400.
     EXPECT_EQ(c.blockm, 0.0f);
     EXPECT_EQ(c.zpos, 90.0f);
@@ -99,11 +106,11 @@ TEST_F(Traffic, CountReachingExactlyTheBlockLengthEndsTheBlockOneStepLater) {
     EXPECT_EQ(c.offzet, 10.0f); // straight on (radoz is zero): ccmove - speed
 }
 
-TEST_F(Traffic, BlockEndTestUsesTheUnroundedCount) {
+TEST_P(TrafficStep, BlockEndTestUsesTheUnroundedCount) {
     const float speed = 10.00001f;
     ASSERT_EQ(f32(390.0 + (double)speed), 400.0f); // would look like no block end once stored
     car &c = setcar(0, 0, 0.0f, 100.0f, speed, 390.0f);
-    movecar(0);
+    step(0);
     EXPECT_EQ(c.blockm, 0.0f);
     EXPECT_EQ(rpos, 2);
     // Pulled back by the tiny exact overshoot: onto 90 within rounding.
@@ -111,26 +118,26 @@ TEST_F(Traffic, BlockEndTestUsesTheUnroundedCount) {
     EXPECT_EQ(c.zpos, f32((double)f32(100.0 - (double)speed) + e));
 }
 
-TEST_F(Traffic, BlockEndPullsTheCarBackByTheOvershoot) {
+TEST_P(TrafficStep, BlockEndPullsTheCarBackByTheOvershoot) {
     const float want[4][2] = {{1000, 1997}, {997, 2000}, {1000, 2003}, {1003, 2000}};
     for (int s = 0; s < 4; s++) {
         resetscene();
         radoz[2] = s == 0 || s == 3 ? 2 : 1; // a turn from heading 0, straight on from the rest
         car &c = setcar(0, s, 1000.0f, 2000.0f, 7.0f, 397.0f);
-        movecar(0);
+        step(0);
         EXPECT_EQ(c.xpos, want[s][0]) << "heading " << s;
         EXPECT_EQ(c.zpos, want[s][1]) << "heading " << s;
         EXPECT_EQ(c.blockm, 0.0f) << "heading " << s;
     }
 }
 
-TEST_F(Traffic, AfterAWrapTheNextBlockEndsSpeedOffTheGridLine) {
+TEST_P(TrafficStep, AfterAWrapTheNextBlockEndsSpeedOffTheGridLine) {
     car &c = setcar(0, 0, 0.0f, -5995.0f, 10.0f, 0.0f); // radoz all zero: straight on
-    movecar(0);
+    step(0);
     ASSERT_EQ(c.zpos, 6000.0f);
     int steps = 0;
     do {
-        movecar(0);
+        step(0);
         steps++;
     } while (c.blockm != 0.0f && steps < 100);
     EXPECT_EQ(steps, 40);
@@ -167,7 +174,7 @@ TEST_F(Traffic, WalkPastTheEndRedrawsStrideThenPosition) {
 
 // New heading and offset for every old heading and outcome, with the one odd entry: from -x
 // onto +z the offset is -ccmove - speed.
-TEST_F(Traffic, EveryTransitionSetsItsHeadingAndLaneOffset) {
+TEST_P(TrafficStep, EveryTransitionSetsItsHeadingAndLaneOffset) {
     const float sp = 7.25f;
     const float ahead = 20.0f - sp, back = sp - 20.0f, odd = -20.0f - sp;
     const struct {
@@ -182,7 +189,7 @@ TEST_F(Traffic, EveryTransitionSetsItsHeadingAndLaneOffset) {
             resetscene();
             radoz[2] = ch;
             car &c = setcar(0, s, 0.0f, 0.0f, sp, 399.0f);
-            movecar(0);
+            step(0);
             EXPECT_EQ(c.state, table[s][ch].state) << "heading " << s << " outcome " << ch;
             EXPECT_EQ(c.offzet, table[s][ch].offzet) << "heading " << s << " outcome " << ch;
             EXPECT_NE(c.state, (s + 2) % 4) << "no entry reverses a car";
@@ -265,19 +272,24 @@ TEST_F(Traffic, EveryCarIsRedrawnEveryStepAndNothingElseOfTheMeshChanges) {
 
 // From the origin a car turns only on grid points (multiples of the block length, up to
 // rounding) until it wraps.
-TEST_F(Traffic, CarsTurnOnGridPointsUntilTheyWrap) {
+TEST_P(TrafficStep, CarsTurnOnGridPointsUntilTheyWrap) {
     for (int k = 0; k < nturns; k++)
         radoz[k] = drawrandom() % 3;
     car &c = setcar(0, 0, 0.0f, 0.0f, 3.7f, 0.0f);
     int ends = 0;
-    for (int step = 0; step < 20000; step++) {
+    for (int n = 0; n < 20000; n++) {
         float x = c.xpos, z = c.zpos;
-        movecar(0);
+        step(0);
         if (std::fabs(c.xpos - x) > 1000 || std::fabs(c.zpos - z) > 1000) break; // a wrap
         if (c.blockm != 0.0f) continue;
         ends++;
-        ASSERT_NEAR(c.xpos, 400.0 * std::round(c.xpos / 400.0), 0.5) << "step " << step;
-        ASSERT_NEAR(c.zpos, 400.0 * std::round(c.zpos / 400.0), 0.5) << "step " << step;
+        ASSERT_NEAR(c.xpos, 400.0 * std::round(c.xpos / 400.0), 0.5) << "step " << n;
+        ASSERT_NEAR(c.zpos, 400.0 * std::round(c.zpos / 400.0), 0.5) << "step " << n;
     }
     EXPECT_GT(ends, 10);
 }
+
+INSTANTIATE_TEST_SUITE_P(Roads, TrafficStep, ::testing::Values(movecar, drivecar),
+                         [](const ::testing::TestParamInfo<void (*)(int)> &p) {
+                             return p.param == movecar ? "movecar" : "drivecar";
+                         });
