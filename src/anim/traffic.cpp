@@ -134,10 +134,15 @@ template <int order> static inline __m128 lanes(__m128 a) {
 static inline void drive(car &c, GLfloat *f, float bound, float block) {
     const float nz = -0.0f;
     const uint32_t all = ~0u;
-    // Per heading, lane by lane over x, y, z, speed: the step factor, and which of x and z
-    // takes the lane offset.
+    // Per heading, lane by lane over x, y, z, speed: the step factor; the factor that turns
+    // the new position into a distance beyond the bound, and the speed into a test of its
+    // sign; and which of x and z takes the lane offset.
     alignas(16) static const float dirs[4][4] = {
         {nz, nz, -1.0f, nz}, {-1.0f, nz, nz, nz}, {nz, nz, 1.0f, nz}, {1.0f, nz, nz, nz}};
+    alignas(16) static const float tests[4][4] = {{nz, nz, -1.0f, -1.0f},
+                                                  {-1.0f, nz, nz, -1.0f},
+                                                  {nz, nz, 1.0f, -1.0f},
+                                                  {1.0f, nz, nz, -1.0f}};
     alignas(16) static const uint32_t keep[4][4] = {
         {all, 0, 0, 0}, {0, all, 0, 0}, {all, 0, 0, 0}, {0, all, 0, 0}};
 
@@ -151,10 +156,12 @@ static inline void drive(car &c, GLfloat *f, float bound, float block) {
     __m128 speed = lanes<_MM_SHUFFLE(3, 3, 3, 3)>(pos);
     __m128 dir = _mm_load_ps(dirs[s]);
     __m128 to = _mm_add_ps(pos, _mm_mul_ps(dir, speed));
-    int out = _mm_movemask_ps(_mm_cmpnlt_ps(_mm_mul_ps(dir, to), _mm_set1_ps(bound)));
-    float sp = _mm_cvtss_f32(speed);
-    float count = c.blockm + sp;
-    if (__builtin_expect(out | (count >= block) | !(sp > 0.0f) | (s != c.state), 0)) {
+    // Lanes x and z: on or past the bound; lane speed: -speed not below 0, i.e. not positive.
+    __m128 limits = _mm_setr_ps(bound, bound, bound, 0.0f);
+    __m128 beyond = _mm_mul_ps(_mm_load_ps(tests[s]), to);
+    int out = _mm_movemask_ps(_mm_cmpnlt_ps(beyond, limits));
+    float count = c.blockm + _mm_cvtss_f32(speed);
+    if (__builtin_expect(out | (count >= block) | (s != c.state), 0)) {
         moveplace(c, f, bound, block);
         return;
     }

@@ -130,7 +130,7 @@ TEST(TrafficExact, QuickStepsMatchMoveThenPlaceOnRandomRecords) {
             car &c = carz[i];
             c.state = (int)(g() % 4);
             c.xpos = coin(50) ? -0.0f : anyfloat(g, -24, 12, coin(2));
-            c.zpos = coin(50) ? 0.0f : anyfloat(g, -24, 12, coin(2));
+            c.zpos = coin(50) ? (coin(2) ? 0.0f : -0.0f) : anyfloat(g, -24, 12, coin(2));
             if (coin(20))
                 (coin(2) ? c.xpos : c.zpos) = anyfloat(g, 12, 13, coin(2)); // near the bound
             c.ypos = anyfloat(g, -4, 6, coin(4));
