@@ -125,8 +125,8 @@ template <int order> static inline __m128 lanes(__m128 a) {
 // the near corner are formed four floats at a time; only the far corner adds three terms and
 // stays in double. The bound and block tests see the rounded sums: a rounded sum below the
 // limit means the exact one was not above it. Anything else takes the exact road, as does a
-// speed that is not positive (the still axis adds -0.0 * speed, which is -0.0 only then) or
-// a heading out of range.
+// heading out of range or a speed that is not positive: the still axis adds -0.0 * speed,
+// which leaves every value as it is only when that product is -0.0.
 //
 // The axis without the lane offset is the one the car moves along, and after a step of non-zero
 // speed it cannot hold -0.0 (an exact cancellation gives +0.0). So it may add +0.0 here, where
