@@ -11,8 +11,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 static std::vector<unsigned char> dumpof(const std::vector<std::string> &args) {
@@ -221,6 +224,31 @@ TEST(ReplayErrors, UnwritableTargetsFailWithStatusOneAndLeaveNothing) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(s.files(), std::vector<std::string>{"adir"});
     rmdir(s.path("adir").c_str());
+}
+
+// A long run stopped from outside leaves no temporary file behind and dies of the signal.
+TEST(ReplayErrors, InterruptedRunsLeaveNothing) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        scratch s;
+        pid_t pid = fork();
+        if (pid == 0) {
+            int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1), dup2(null, 2);
+            execl(REPLAY_BIN, REPLAY_BIN, "--seed", "3", "--frames", "100000000", "--dump",
+                  s.path("d.bin").c_str(), (char *)nullptr);
+            _exit(127);
+        }
+        // The temporary file appears before the first frame.
+        for (int tries = 0; tries < 500 && s.files().empty(); tries++)
+            usleep(10000);
+        size_t running = s.files().size();
+        kill(pid, sig);
+        int st = 0;
+        ASSERT_EQ(waitpid(pid, &st, 0), pid);
+        EXPECT_EQ(running, 1u) << "no temporary file while running";
+        EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == sig) << "signal " << sig;
+        EXPECT_TRUE(s.files().empty()) << "signal " << sig << " left " << s.files()[0];
+    }
 }
 
 TEST(ReplayHelp, DocumentsTheOptionsAndTheLayout) {

@@ -6,9 +6,11 @@
 #include "scene/scene.h"
 #include "world/world.h"
 
+#include <csignal>
 #include <cstdarg>
-#include <cstdlib> // exit
-#include <ctime>   // time(), for the seed when none is given
+#include <cstdlib>  // exit
+#include <ctime>    // time(), for the seed when none is given
+#include <unistd.h> // unlink
 
 static outfile dumpout, pngout;
 
@@ -24,6 +26,15 @@ static outfile dumpout, pngout;
     fprintf(stderr, "\n");
     va_end(ap);
     exit(status);
+}
+
+// Interrupted (Ctrl-C, a kill, a closed terminal): the temporary files go, then the tool dies
+// of the same signal, so whoever ran it sees what happened. unlink is safe in a handler.
+static void interrupted(int sig) {
+    if (dumpout.tmp[0]) unlink(dumpout.tmp);
+    if (pngout.tmp[0]) unlink(pngout.tmp);
+    signal(sig, SIG_DFL);
+    raise(sig);
 }
 
 static void keydown(int key) {
@@ -54,6 +65,9 @@ int main(int argc, char **argv) {
     }
 
     // --- outputs, then the GL state before the world, in the demo's order ---
+    const int stops[] = {SIGINT, SIGTERM, SIGHUP};
+    for (int sig : stops)
+        signal(sig, interrupted);
     if (opts.dump && !openout(dumpout, opts.dump, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openout(pngout, opts.png, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openstill(err, sizeof err)) stop(1, "%s", err);

@@ -155,7 +155,8 @@ and writes what it holds.
 
 Exit status: 0 done, 1 an output could not be written, an invariant broke or the
 offscreen surface could not be made, 2 bad arguments. Outputs are written under a temporary
-name beside the target and renamed when complete: a failed run leaves no partial file.
+name beside the target and renamed when complete: a failed run leaves no partial file, nor
+does one stopped by SIGINT, SIGTERM or SIGHUP (it then ends by that signal).
 
 Dump layout: 6177096 bytes; every value 4 bytes little-endian (floats IEEE single, ints
 two's complement, indices unsigned). Arrays at their declared sizes, records field by field
