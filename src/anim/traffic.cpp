@@ -199,7 +199,8 @@ template <bool wide> static inline void drive(car &c, GLfloat *f, float bound, f
     c.blockm = count;
 
     __m128 xz = lanes<_MM_SHUFFLE(2, 0, 2, 0)>(to);
-    __m128 off = _mm_and_ps(_mm_set1_ps(c.offzet), _mm_load_ps((const float *)keep[s]));
+    __m128 off = _mm_and_ps(_mm_set1_ps(c.offzet),
+                            _mm_castsi128_ps(_mm_load_si128((const __m128i *)keep[s])));
     __m128 near = _mm_add_ps(xz, off);
     __m128d wd = _mm_cvtps_pd(lanes<_MM_SHUFFLE(2, 0, 2, 0)>(box));
     __m128d farsum = _mm_add_pd(_mm_add_pd(_mm_cvtps_pd(xz), wd), _mm_cvtps_pd(off));
