@@ -18,7 +18,7 @@ void carcam();        // mycamz[1], riding carz[0]
 int Randooz();        // the next turn outcome from the turn-table walk
 void movecar(int i);  // move, wrap, block end, turn
 void placecar(int i); // rewrite the x and z of the car's eight vertices
-void drivecar(int i); // movecar then placecar, as traffic does it
+void drivecar(int i); // movecar then placecar in one go; traffic does this for every car
 
 // The cycler sets the background here at each sweep end. The renderer points it at
 // glClearColor; the animation library itself never touches GL.
