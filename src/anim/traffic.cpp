@@ -234,6 +234,10 @@ static void (*const road)(float, float) = widestores() ? wideroad : narrowroad;
 void drivecar(int i) {
     drive<false>(carz[i], &car_verts[8 * i].x, cbound, mmover);
 }
+
+const char *trafficroad() {
+    return road == wideroad ? "AVX-512 masked stores" : "SSE2";
+}
 #else
 static void road(float bound, float block) {
     for (int i = 0; i < ncars; i++) {
@@ -245,6 +249,10 @@ static void road(float bound, float block) {
 void drivecar(int i) {
     move(carz[i], cbound, mmover);
     place(carz[i], &car_verts[8 * i].x);
+}
+
+const char *trafficroad() {
+    return "scalar";
 }
 #endif
 
