@@ -4,14 +4,18 @@
 # Usage: nofused.sh FILE...
 status=0
 for f in "$@"; do
-    hits=$(objdump -d --no-show-raw-insn "$f" | grep -E -i '\s(v)?f(n)?m(add|sub|addsub|subadd)[0-9]*[ps][sd]\s' | head -n 5)
+    listing=$(objdump -d --no-show-raw-insn "$f")
+    # An empty listing would pass anything: make sure the file was read.
+    if ! printf '%s\n' "$listing" | grep -q -E '\s(add|cvt)[a-z0-9]*\s'; then
+        echo "$f: nothing disassembled"
+        status=1
+    fi
+    hits=$(printf '%s\n' "$listing" | grep -E -i '\s(v)?f(n)?m(add|sub|addsub|subadd)[0-9]*[ps][sd]\s' | head -n 5)
     if [ -n "$hits" ]; then
         echo "$f: fused multiply-add found:"
         echo "$hits"
         status=1
     fi
-    # An empty listing would pass anything: make sure the file was read.
-    objdump -d "$f" | grep -q -E '\s(add|cvt)[a-z0-9]*\s' || { echo "$f: nothing disassembled"; status=1; }
 done
 [ $status -eq 0 ] && echo "no fused multiply-add in: $*"
 exit $status
