@@ -1,18 +1,26 @@
-// freeze.cpp -- a preloaded shim that gives the demo a chosen seed and stops it on a chosen frame
+// freeze.cpp -- a preloaded shim that gives the demo a chosen seed and stops it on chosen frames
 //
-// LD_PRELOAD=libfreeze.so runs the demo unchanged except for three things, each off unless its
+// LD_PRELOAD=libfreeze.so runs the demo unchanged except for these things, each off unless its
 // variable is set:
 //   FREEZE_SEED=S   time() returns S, so initme builds seed S's world
 //   FREEZE_FRAME=N  right after the Nth buffer swap (frame 1 is the first) the process stops
 //                   itself with SIGSTOP, so the screen holds frame N until SIGCONT
 //   FREEZE_UP=F     an Up key-down is queued right after swap F-1, so frame F's event drain
 //                   takes it before that frame's step (F >= 2), as gridcity-replay --press F:up
+//   FREEZE_STEP=1   the process stops itself after every swap, so a test moves it on one frame
+//                   per SIGCONT, and input queued meanwhile is drained by the next frame.
+//                   SIGUSR2 lets it run free, SIGUSR1 makes it stop again after the next swap;
+//                   FREEZE_STEP=0 starts it free with those signals in place.
+//   FREEZE_COUNT=P  each stop first writes the number of the frame just swapped to the file P
 #include <SDL.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 static long envlong(const char *name) {
     const char *s = getenv(name);
@@ -46,6 +54,39 @@ static void sendpicture() {
     if (d && sync) sync(d, 0);
 }
 
+static volatile sig_atomic_t stepping = 0;
+
+static void stepon(int) {
+    stepping = 1;
+}
+
+static void stepoff(int) {
+    stepping = 0;
+}
+
+[[gnu::constructor]] static void setstepping() {
+    const char *s = getenv("FREEZE_STEP");
+    if (!s || !*s) return;
+    stepping = envlong("FREEZE_STEP") != 0;
+    struct sigaction a = {};
+    a.sa_flags = SA_RESTART;
+    a.sa_handler = stepon;
+    sigaction(SIGUSR1, &a, nullptr);
+    a.sa_handler = stepoff;
+    sigaction(SIGUSR2, &a, nullptr);
+}
+
+static void writecount(long swaps) {
+    const char *path = getenv("FREEZE_COUNT");
+    if (!path || !*path) return;
+    int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return;
+    char text[24];
+    int n = snprintf(text, sizeof text, "%ld\n", swaps);
+    if (write(fd, text, (size_t)n) != n) unlink(path); // no count rather than a torn one
+    close(fd);
+}
+
 extern "C" void SDL_GL_SwapBuffers(void) {
     static auto real = next<void (*)()>("SDL_GL_SwapBuffers");
     static const long frame = envlong("FREEZE_FRAME");
@@ -54,7 +95,8 @@ extern "C" void SDL_GL_SwapBuffers(void) {
     real();
     swaps++;
     if (up >= 2 && swaps == up - 1) pushup();
-    if (swaps == frame) {
+    if (swaps == frame || stepping) {
+        writecount(swaps);
         sendpicture();
         raise(SIGSTOP);
     }

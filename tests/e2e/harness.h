@@ -57,11 +57,6 @@ bool runframes(child &c, xserver &x, int n, xpicture &last, double secs = 20);
 bool drawnwithin(xserver &x, child &c, double secs);
 bool uniform(const xpicture &p);
 
-// How far apart two pictures look: the mean difference of the brightness (0 to 255) of 16x16
-// blocks, with one picture slid over the other by up to two blocks each way to the closest
-// match. A few frames of one camera move it a little; a change of camera moves it a lot.
-double apart(const xpicture &a, const xpicture &b);
-
 bool cursorhidden(Display *d); // the pointer shows as a fully transparent image
 
 // For use inside a test: a private X server with the demo drawing on it; both go when the test
@@ -73,11 +68,3 @@ bool cursorhidden(Display *d); // the pointer shows as a fully transparent image
     ASSERT_TRUE(startdemo(g, x));                                                                  \
     ASSERT_TRUE(drawnwithin(x, g, 60)) << "nothing drawn (ended: " << g.ended << ", status "       \
                                        << g.status << "); gridcity said: " << errtext(g)
-
-// Frames it may take for the demo to finish the frame in progress and draw one after the next
-// event drain.
-constexpr int settle = 2;
-
-// c shows the same camera as a (a few frames on), while b shows a different view: c lies
-// clearly nearer to a than to b, both ways round, so neither a still screen nor a jumpy one passes.
-bool sameview(const xpicture &a, const xpicture &c, const xpicture &b);

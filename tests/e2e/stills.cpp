@@ -1,0 +1,138 @@
+// stills.cpp -- replay stills, exact picture comparison, and the demo stepped by the shim
+#include <gtest/gtest.h>
+
+#include "stills.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+diff compare(const xpicture &a, const xpicture &b) {
+    diff d;
+    if (a.w != b.w || a.h != b.h || a.rgb.size() != b.rgb.size()) {
+        d.pixels = -1;
+        return d;
+    }
+    for (size_t i = 0; i < a.rgb.size(); i += 3) {
+        int m = 0;
+        for (int k = 0; k < 3; k++)
+            m = std::max(m, abs(a.rgb[i + k] - b.rgb[i + k]));
+        if (m) d.pixels++;
+        d.most = std::max(d.most, m);
+    }
+    return d;
+}
+
+static bool readpng(const std::string &path, xpicture &p) {
+    png_image im;
+    memset(&im, 0, sizeof im);
+    im.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&im, path.c_str())) return false;
+    im.format = PNG_FORMAT_RGB;
+    p.rgb.resize(PNG_IMAGE_SIZE(im));
+    if (!png_image_finish_read(&im, nullptr, p.rgb.data(), 0, nullptr)) return false;
+    p.w = (int)im.width;
+    p.h = (int)im.height;
+    return true;
+}
+
+// A file name in the test's working directory, removed when it goes.
+struct scratch {
+    std::string path;
+    explicit scratch(const char *stem, const char *ext)
+        : path(std::string(stem) + "-" + std::to_string(getpid()) + ext) {}
+    ~scratch() { remove(path.c_str()); }
+};
+
+void replaystill(const char *seed, int n, const std::vector<std::string> &presses, xpicture &p) {
+    scratch out("replay-still", ".png");
+    std::vector<std::string> argv = {REPLAY_BIN,        "--seed", seed,    "--frames",
+                                     std::to_string(n), "--png",  out.path};
+    for (const std::string &press : presses) {
+        argv.push_back("--press");
+        argv.push_back(press);
+    }
+    child r;
+    ASSERT_TRUE(spawn(r, argv, {{"DISPLAY", nullptr}}));
+    ASSERT_TRUE(waitend(r, 60)) << "gridcity-replay still running after 60 s";
+    ASSERT_EQ(r.status, 0) << errtext(r);
+    ASSERT_TRUE(readpng(out.path, p)) << "cannot decode " << out.path;
+}
+
+bool identical(const xpicture &shot, const xpicture &still, const char *stem) {
+    diff d = compare(shot, still);
+    if (d.pixels == 0) return true;
+    std::string s = std::string("sameframe-") + stem + "-" + std::to_string(getpid());
+    xsavepng((s + "-demo.png").c_str(), shot);
+    xsavepng((s + "-replay.png").c_str(), still);
+    printf("%s: %ld pixels differ, by up to %d levels (%s-*.png)\n", stem, d.pixels, d.most,
+           s.c_str());
+    return false;
+}
+
+void screen(xserver &x, xpicture &p) {
+    XSync(x.d, False);
+    ASSERT_TRUE(xgrab(x.d, p));
+}
+
+void sameasreplay(xserver &x, const char *seed, int n, const std::vector<std::string> &presses,
+                  const char *stem) {
+    xpicture shot, still;
+    ASSERT_NO_FATAL_FAILURE(screen(x, shot));
+    ASSERT_NO_FATAL_FAILURE(replaystill(seed, n, presses, still));
+    EXPECT_TRUE(identical(shot, still, stem)) << "frame " << n;
+}
+
+// Where the shim writes the frame it stopped on; one stepping demo at a time per test process.
+static scratch framefile("stepped-frame", ".txt");
+
+void startstepping(xserver &x, child &g, const char *seed, bool free) {
+    remove(framefile.path.c_str());
+    ASSERT_TRUE(startdemo(g, x,
+                          {{"LD_PRELOAD", FREEZE_LIB},
+                           {"FREEZE_SEED", seed},
+                           {"FREEZE_STEP", free ? "0" : "1"},
+                           {"FREEZE_COUNT", framefile.path.c_str()}}));
+    if (free) {
+        ASSERT_TRUE(drawnwithin(x, g, 60)) << "nothing drawn; gridcity said: " << errtext(g);
+    } else {
+        ASSERT_TRUE(waitstopped(g, 120))
+            << "never stopped after its first frame (ended: " << g.ended << ", status " << g.status
+            << "); gridcity said: " << errtext(g);
+    }
+}
+
+bool step(xserver &x, child &g, int n) {
+    // Fake input is queued for the demo once the server has answered us; the nap covers its
+    // flush to the demo's socket, which comes in the same pass as our reply.
+    XSync(x.d, False);
+    nap(0.02);
+    for (int i = 0; i < n; i++) {
+        kill(g.pid, SIGCONT);
+        if (!waitstopped(g, 60)) return false;
+    }
+    return true;
+}
+
+long stepnow(child &g) {
+    kill(g.pid, SIGUSR1);
+    if (!waitstopped(g, 60)) return 0;
+    FILE *f = fopen(framefile.path.c_str(), "r");
+    long frame = 0;
+    if (f) {
+        if (fscanf(f, "%ld", &frame) != 1) frame = 0;
+        fclose(f);
+    }
+    return frame;
+}
+
+void letgo(child &g) {
+    // Both are pending while it stands; the handler has run by the time it draws again.
+    kill(g.pid, SIGUSR2);
+    kill(g.pid, SIGCONT);
+}
