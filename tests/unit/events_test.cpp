@@ -92,6 +92,17 @@ TEST_F(Events, MouseAndWindowEventsChangeNothing) {
             EXPECT_EQ(handle(plainevent(t), cam), 0) << "event type " << (int)t;
             EXPECT_EQ(whichcam, cam);
         }
+    // Every button, the wheel (4 and 5) included, pressed and released anywhere.
+    for (int cam : {0, 1})
+        for (Uint8 b = 1; b <= 5; b++)
+            for (Uint8 t : {SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONUP}) {
+                SDL_Event e = plainevent(t);
+                e.button.button = b;
+                e.button.x = 1000;
+                e.button.y = 700;
+                EXPECT_EQ(handle(e, cam), 0) << "button " << (int)b;
+                EXPECT_EQ(whichcam, cam) << "button " << (int)b;
+            }
 }
 
 // The handler writes whichcam and nothing else of the scene.
