@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 class Drift : public ::testing::Test {
@@ -58,6 +60,41 @@ TEST_F(Drift, WrapTestUsesTheUnroundedDifference) {
     EXPECT_EQ(cloudz[0].zpos, mirror);
     EXPECT_EQ(floorz[0].zpos, mirror);
     expectquadz(&cloud_verts[0], mirror, f32((double)mirror + 100.0), "cloud");
+}
+
+// Random quads, many a step from the bound: every one must come out as the plain double
+// arithmetic has it (difference and far edge in double, rounded once to float), bit for bit.
+TEST_F(Drift, RandomQuadsMatchTheDoubleArithmetic) {
+    std::mt19937 g(8000);
+    auto coin = [&](int in) { return g() % (unsigned)in == 0; };
+    for (int round = 0; round < 200; round++) {
+        cloud want[nclouds];
+        for (int i = 0; i < nclouds; i++) {
+            cloud &c = cloudz[i];
+            c.speed = coin(20) ? (coin(2) ? 0.0f : -0.0f) : anyfloat(g, -24, 8, coin(10));
+            c.hpos = anyfloat(g, -24, 13, coin(4));
+            c.zpos = anyfloat(g, -24, 13, coin(2));
+            if (coin(3)) { // within a step of the bound, or exactly on it
+                double d = -8000.0 + (coin(4) ? 0.0 : (double)c.speed * (g() % 3));
+                c.zpos = coin(4) ? -8000.0f : f32(d);
+            }
+            want[i] = c;
+            double d = (double)c.zpos - c.speed;
+            want[i].zpos = d < -8000.0 ? f32(-d) : f32(d);
+        }
+        driftclouds();
+        for (int i = 0; i < nclouds; i++) {
+            ASSERT_EQ(memcmp(&cloudz[i], &want[i], sizeof(cloud)), 0)
+                << "round " << round << ", cloud " << i << ": " << cloudz[i].zpos << " vs "
+                << want[i].zpos;
+            float far = f32((double)want[i].zpos + want[i].hpos);
+            const Vertex3 *v = &cloud_verts[4 * i];
+            ASSERT_TRUE(memcmp(&v[0].z, &want[i].zpos, 4) == 0 &&
+                        memcmp(&v[1].z, &want[i].zpos, 4) == 0 && memcmp(&v[2].z, &far, 4) == 0 &&
+                        memcmp(&v[3].z, &far, 4) == 0)
+                << "round " << round << ", cloud " << i;
+        }
+    }
 }
 
 TEST_F(Drift, PositionAccumulatesInTheStoredFloat) {

@@ -4,8 +4,10 @@
 #include "scene/random.h"
 #include "scene/scene.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <random>
 #include <vector>
 
 // The next n draws, leaving the sequence (state and draw count) exactly where it was, so the
@@ -31,6 +33,14 @@ struct tapereader {
 
 inline float f32(double v) {
     return (float)v;
+}
+
+// A float with all 23 fraction bits random and a binary exponent from lo to hi: sums of such
+// values round in every way, which is where float and double arithmetic could part.
+inline float anyfloat(std::mt19937 &g, int lo, int hi, bool negative) {
+    float m = 1.0f + (float)(g() & 0x7fffff) / 8388608.0f;
+    float v = std::ldexp(m, lo + (int)(g() % (unsigned)(hi - lo + 1)));
+    return negative ? -v : v;
 }
 
 // The start values world generation gives the two cameras; everything else stays zero.

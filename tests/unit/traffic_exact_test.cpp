@@ -107,14 +107,6 @@ void plainstep() {
     }
 }
 
-// A float with all 23 fraction bits random and a binary exponent from lo to hi: sums of such
-// values round in every way, which is where float and double arithmetic could part.
-float anyfloat(std::mt19937 &g, int lo, int hi, bool negative) {
-    float m = 1.0f + (float)(g() & 0x7fffff) / 8388608.0f;
-    float v = std::ldexp(m, lo + (int)(g() % (unsigned)(hi - lo + 1)));
-    return negative ? -v : v;
-}
-
 } // namespace
 
 // Random records, mostly in the common case (inside the bound, mid-block), some on the odd
