@@ -126,18 +126,30 @@ static bool takesclose(Display *d, Window w) {
     return yes;
 }
 
+static int tolerate(Display *, XErrorEvent *) {
+    return 0;
+}
+
+// Windows come and go while a program starts (SDL makes and drops one to probe the GL visual),
+// so one may be gone between the query and the look at it. Xlib's default handler would end
+// this process for that; here the window simply does not count.
 Window xappwindow(Display *d) {
+    XSync(d, False);
+    int (*before)(Display *, XErrorEvent *) = XSetErrorHandler(tolerate);
     Window root, parent, *kids = nullptr;
     unsigned int n = 0;
-    if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n)) return 0;
     Window found = 0;
-    for (unsigned int i = 0; i < n && !found; i++) {
-        XWindowAttributes a;
-        if (XGetWindowAttributes(d, kids[i], &a) && a.map_state == IsViewable &&
-            takesclose(d, kids[i]))
-            found = kids[i];
+    if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n)) {
+        for (unsigned int i = 0; i < n && !found; i++) {
+            XWindowAttributes a;
+            if (XGetWindowAttributes(d, kids[i], &a) && a.map_state == IsViewable &&
+                takesclose(d, kids[i]))
+                found = kids[i];
+        }
     }
     if (kids) XFree(kids);
+    XSync(d, False); // errors of the calls above reach our handler, not the one restored
+    XSetErrorHandler(before);
     return found;
 }
 

@@ -108,10 +108,11 @@ void startstepping(xserver &x, child &g, const char *seed, bool free) {
 }
 
 bool step(xserver &x, child &g, int n) {
-    // Fake input is queued for the demo once the server has answered us; the nap covers its
-    // flush to the demo's socket, which comes in the same pass as our reply.
+    // The server has delivered the fake input to the demo's buffer once it answers us, and
+    // flushes that buffer in the same pass as our reply; a second round trip is answered only
+    // after that pass has ended, so the input is in the demo's socket before it goes on.
     XSync(x.d, False);
-    nap(0.02);
+    XSync(x.d, False);
     for (int i = 0; i < n; i++) {
         kill(g.pid, SIGCONT);
         if (!waitstopped(g, 60)) return false;
