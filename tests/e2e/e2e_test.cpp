@@ -58,9 +58,9 @@ TEST(Quit, WindowManagerCloseRequestEndsTheRunWithStatusZero) {
 // each switch changes the picture clearly, so a key that did nothing could not pass.
 TEST(Camera, UpShowsTheCarCameraAndDownBringsTheRoamingOneBack) {
     STEPPED(x, g, "7", false);
-    ASSERT_TRUE(step(x, g, 9)) << errtext(g);
+    ASSERT_TRUE(step(x, g, 9)) << errtext(g); // frame 10 on screen
     ASSERT_TRUE(xtap(x.d, "Up"));
-    ASSERT_TRUE(step(x, g)) << errtext(g);
+    ASSERT_TRUE(step(x, g)) << errtext(g); // frame 11 drained it
     xpicture car, roam;
     ASSERT_NO_FATAL_FAILURE(screen(x, car));
     ASSERT_NO_FATAL_FAILURE(sameasreplay(x, "7", 11, {"11:up"}, "up11"));
