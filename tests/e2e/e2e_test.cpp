@@ -62,8 +62,7 @@ TEST(Camera, UpShowsTheCarCameraAndDownBringsTheRoamingOneBack) {
     ASSERT_TRUE(xtap(x.d, "Up"));
     ASSERT_TRUE(step(x, g)) << errtext(g); // frame 11 drained it
     xpicture car, roam;
-    ASSERT_NO_FATAL_FAILURE(screen(x, car));
-    ASSERT_NO_FATAL_FAILURE(sameasreplay(x, "7", 11, {"11:up"}, "up11"));
+    ASSERT_NO_FATAL_FAILURE(sameasreplay(x, "7", 11, {"11:up"}, "up11", &car));
     ASSERT_NO_FATAL_FAILURE(replaystill("7", 11, {}, roam));
     EXPECT_GT(compare(car, roam).pixels, unlike);
 
@@ -72,8 +71,7 @@ TEST(Camera, UpShowsTheCarCameraAndDownBringsTheRoamingOneBack) {
     ASSERT_TRUE(xtap(x.d, "Down"));
     ASSERT_TRUE(step(x, g)) << errtext(g);
     xpicture back, still;
-    ASSERT_NO_FATAL_FAILURE(screen(x, back));
-    ASSERT_NO_FATAL_FAILURE(sameasreplay(x, "7", 14, {"11:up", "14:down"}, "down14"));
+    ASSERT_NO_FATAL_FAILURE(sameasreplay(x, "7", 14, {"11:up", "14:down"}, "down14", &back));
     ASSERT_NO_FATAL_FAILURE(replaystill("7", 14, {"11:up"}, still));
     EXPECT_GT(compare(back, still).pixels, unlike);
 

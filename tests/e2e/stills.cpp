@@ -75,17 +75,14 @@ bool identical(const xpicture &shot, const xpicture &still, const char *stem) {
     return false;
 }
 
-void screen(xserver &x, xpicture &p) {
+void sameasreplay(xserver &x, const char *seed, int n, const std::vector<std::string> &presses,
+                  const char *stem, xpicture *shot) {
+    xpicture here, still;
+    xpicture &p = shot ? *shot : here;
     XSync(x.d, False);
     ASSERT_TRUE(xgrab(x.d, p));
-}
-
-void sameasreplay(xserver &x, const char *seed, int n, const std::vector<std::string> &presses,
-                  const char *stem) {
-    xpicture shot, still;
-    ASSERT_NO_FATAL_FAILURE(screen(x, shot));
     ASSERT_NO_FATAL_FAILURE(replaystill(seed, n, presses, still));
-    EXPECT_TRUE(identical(shot, still, stem)) << "frame " << n;
+    EXPECT_TRUE(identical(p, still, stem)) << "frame " << n;
 }
 
 // Where the shim writes the frame it stopped on; one stepping demo at a time per test process.

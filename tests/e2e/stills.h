@@ -30,9 +30,10 @@ void replaystill(const char *seed, int n, const std::vector<std::string> &presse
 // Both pictures stay in the working directory for a look when they should match and do not.
 bool identical(const xpicture &shot, const xpicture &still, const char *stem);
 
-// The screen matches the replay's still of seed s after n frames with those presses.
+// The screen matches the replay's still of seed s after n frames with those presses; the
+// screen goes to shot when one is given.
 void sameasreplay(xserver &x, const char *seed, int n, const std::vector<std::string> &presses,
-                  const char *stem);
+                  const char *stem, xpicture *shot = nullptr);
 
 // The real demo under the preloaded shim, world seed s, stopping itself after every frame's swap.
 // Input sent while it stands is drained by the next frame, as gridcity-replay's presses are.
@@ -49,9 +50,6 @@ long stepnow(child &g);
 
 // Lets a stepping demo run free again, e.g. to see it quit.
 void letgo(child &g);
-
-// The screen as it stands (for a demo stopped by the shim).
-void screen(xserver &x, xpicture &p);
 
 // For use inside a test: a private X server and the demo stepping on it (running free with free
 // set), world seed s; both go when the test ends.
