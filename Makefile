@@ -5,11 +5,12 @@ NPROC := $(shell nproc 2>/dev/null || echo 2)
 # Debian packages: what the demo needs to build and run, and what the tests add.
 RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev \
           libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev xvfb xauth
-TESTPKGS = $(RUNPKGS) libgtest-dev libbenchmark-dev valgrind
+WEBPKGS = cmake ninja-build emscripten node-acorn
+TESTPKGS = $(RUNPKGS) $(WEBPKGS) libgtest-dev libbenchmark-dev valgrind chromium python3
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps testdeps configure build run test
+.PHONY: all deps testdeps webdeps configure build run test web
 all: build
 
 # Installs only what is missing; nothing to do when every package is present.
@@ -27,8 +28,11 @@ deps:
 testdeps:
 	$(call install,$(TESTPKGS))
 
+webdeps:
+	$(call install,$(WEBPKGS))
+
 configure:
-	cmake -S . -B $(BUILD) -G Ninja > /dev/null
+	cmake -S . -B $(BUILD) -G Ninja -DGRIDCITY_WEB_DIR=$(CURDIR)/$(WEB) > /dev/null
 
 build: configure
 	cmake --build $(BUILD) -j $(NPROC)
@@ -40,7 +44,16 @@ run: deps build
 	  tools/headless-run.sh $(BUILD); \
 	fi
 
-test: testdeps build
+# The browser page: index.html, gridcity.js and gridcity.wasm in $(WEB), for any static server.
+# Debian's Emscripten finds its JavaScript optimiser's parser (acorn) only through NODE_PATH.
+WEB ?= build-web
+EMBUILD = $(WEB)-cmake
+web: webdeps
+	NODE_PATH=/usr/share/nodejs emcmake cmake -S web -B $(EMBUILD) -G Ninja \
+	  -DGRIDCITY_WEB_OUT=$(CURDIR)/$(WEB) > /dev/null
+	NODE_PATH=/usr/share/nodejs cmake --build $(EMBUILD) -j $(NPROC)
+
+test: testdeps build web
 	ctest --test-dir $(BUILD) --output-on-failure -j $(NPROC)
 
 # Benchmarks: world building, the animation step and the drawing of one frame (Google

@@ -240,15 +240,12 @@ const char *trafficroad() {
 }
 #else
 static void road(float bound, float block) {
-    for (int i = 0; i < ncars; i++) {
-        move(carz[i], bound, block);
-        place(carz[i], &car_verts[8 * i].x);
-    }
+    for (int i = 0; i < ncars; i++)
+        moveplace(carz[i], &car_verts[8 * i].x, bound, block);
 }
 
 void drivecar(int i) {
-    move(carz[i], cbound, mmover);
-    place(carz[i], &car_verts[8 * i].x);
+    moveplace(carz[i], &car_verts[8 * i].x, cbound, mmover);
 }
 
 const char *trafficroad() {

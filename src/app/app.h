@@ -4,6 +4,7 @@
 #include <SDL.h>
 
 int HandleEvent(SDL_Event *event); // 1 when the event asks the program to end
+int presskey(int sym);             // a key-down of sym, as SDL delivers one, through HandleEvent
 void Quit(int returnCode);         // SDL_Quit, then exit; never returns
 
 // True when SDL's video driver shows nothing ("offscreen", "dummy"): a demo run there could

@@ -20,6 +20,15 @@ int HandleEvent(SDL_Event *event) {
     }
 }
 
+int presskey(int sym) {
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.type = SDL_KEYDOWN;
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.sym = (decltype(e.key.keysym.sym))sym;
+    return HandleEvent(&e);
+}
+
 bool invisibledriver(const char *name) {
     return name == nullptr || std::strcmp(name, "offscreen") == 0 ||
            std::strcmp(name, "dummy") == 0;

@@ -69,6 +69,14 @@ TEST_F(Events, RepeatedArrowKeyDownsSimplySetTheCameraAgain) {
     }
 }
 
+TEST_F(Events, PressKeyIsAKeyDownThroughTheHandler) {
+    EXPECT_EQ(presskey(SDLK_UP), 0);
+    EXPECT_EQ(whichcam, 1);
+    EXPECT_EQ(presskey(SDLK_DOWN), 0);
+    EXPECT_EQ(whichcam, 0);
+    EXPECT_EQ(presskey(SDLK_ESCAPE), 1);
+}
+
 TEST_F(Events, OtherKeysAndKeyReleasesChangeNothing) {
     const SDLKey others[] = {SDLK_LEFT, SDLK_RIGHT, SDLK_SPACE, SDLK_RETURN, SDLK_q, SDLK_a};
     for (int cam : {0, 1}) {

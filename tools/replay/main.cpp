@@ -37,15 +37,6 @@ static void interrupted(int sig) {
     raise(sig);
 }
 
-static void keydown(int key) {
-    SDL_Event e = {};
-    e.type = SDL_KEYDOWN;
-    e.key.type = SDL_KEYDOWN;
-    e.key.state = SDL_PRESSED;
-    e.key.keysym.sym = (SDLKey)key;
-    HandleEvent(&e); // only arrow keys are replayed, so it never asks to end
-}
-
 static replayopts opts;
 
 int main(int argc, char **argv) {
@@ -79,7 +70,7 @@ int main(int argc, char **argv) {
     int next = 0;
     for (uint32_t f = 1; f <= opts.frames; f++) {
         while (next < opts.npresses && opts.presses[next].frame == f)
-            keydown(opts.presses[next++].key);
+            presskey(opts.presses[next++].key); // only arrow keys: it never asks to end
         calcme();
         changecolc();
         if (opts.check) {

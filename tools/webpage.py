@@ -1,0 +1,259 @@
+#!/usr/bin/env python3
+# webpage.py -- gridcity's page in headless Chromium, served from 127.0.0.1, driven through the
+# DevTools protocol over a pipe: the dump's hash, the canvas as a PNG, the frame rate
+#
+# usage: tools/webpage.py [--dir build-web] sha256 QUERY      the page's dump-sha256 for ?QUERY
+#        tools/webpage.py [--dir build-web] shot QUERY FILE   the canvas once ?QUERY has stopped
+#        tools/webpage.py [--dir build-web] fps [SECONDS]     frames per second of ?seed=1000
+import base64
+import contextlib
+import fcntl
+import functools
+import http.server
+import json
+import os
+import queue
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+FLAGS = ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
+         "--no-sandbox", "--disable-background-networking", "--disable-component-update",
+         "--disable-sync", "--no-first-run", "--no-default-browser-check",
+         "--window-size=1024,768", "--remote-debugging-pipe"]
+
+
+class PageError(Exception):
+    pass
+
+
+@contextlib.contextmanager
+def serve(folder):
+    """A static server for folder on 127.0.0.1, on a free port; its address."""
+    quiet = type("Quiet", (http.server.SimpleHTTPRequestHandler,),
+                 {"log_message": lambda *a: None})
+    handler = functools.partial(quiet, directory=folder)
+    httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    thread = threading.Thread(target=httpd.serve_forever, daemon=True)
+    thread.start()
+    try:
+        yield "http://127.0.0.1:%d/" % httpd.server_address[1]
+    finally:
+        httpd.shutdown()
+        httpd.server_close()
+
+
+def chromium():
+    for name in ("chromium", "chromium-browser", "google-chrome"):
+        path = shutil.which(name)
+        if path:
+            return path
+    raise PageError("no chromium on the PATH")
+
+
+class Browser:
+    """Headless Chromium with one page; DevTools messages are NUL-ended JSON on fds 3 and 4."""
+
+    def __init__(self):
+        self.profile = tempfile.mkdtemp(prefix="gridcity-chromium-")
+        tochrome, self.out = os.pipe()
+        self.inp, fromchrome = os.pipe()
+        # Out of the way of 3 and 4, where the child wants them.
+        r = fcntl.fcntl(tochrome, fcntl.F_DUPFD, 10)
+        w = fcntl.fcntl(fromchrome, fcntl.F_DUPFD, 10)
+        os.close(tochrome)
+        os.close(fromchrome)
+
+        def pipes():
+            os.dup2(r, 3)
+            os.dup2(w, 4)
+
+        self.proc = subprocess.Popen(
+            [chromium()] + FLAGS + ["--user-data-dir=" + self.profile, "about:blank"],
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+            preexec_fn=pipes, pass_fds=(3, 4))
+        os.close(r)
+        os.close(w)
+        self.stderr = []
+        threading.Thread(target=lambda: self.stderr.extend(self.proc.stderr), daemon=True).start()
+        self.replies = {}
+        self.events = queue.Queue()
+        self.lock = threading.Condition()
+        self.next = 0
+        threading.Thread(target=self.read, daemon=True).start()
+        target = self.call("Target.createTarget", url="about:blank")["targetId"]
+        self.session = self.call("Target.attachToTarget", targetId=target,
+                                 flatten=True)["sessionId"]
+        self.errors = []  # console errors, uncaught exceptions and error log entries
+        for domain in ("Runtime", "Log", "Page"):
+            self.call(domain + ".enable", page=True)
+        self.call("Emulation.setDeviceMetricsOverride", page=True, width=1024, height=768,
+                  deviceScaleFactor=1, mobile=False)
+
+    def read(self):
+        buf = b""
+        while True:
+            chunk = os.read(self.inp, 1 << 16)
+            if not chunk:
+                break
+            buf += chunk
+            while b"\0" in buf:
+                raw, buf = buf.split(b"\0", 1)
+                msg = json.loads(raw)
+                if "id" in msg:
+                    with self.lock:
+                        self.replies[msg["id"]] = msg
+                        self.lock.notify_all()
+                else:
+                    self.event(msg)
+        with self.lock:
+            self.replies[None] = {}
+            self.lock.notify_all()
+
+    def event(self, msg):
+        m, p = msg.get("method"), msg.get("params", {})
+        if m == "Runtime.exceptionThrown":
+            d = p["exceptionDetails"]
+            self.errors.append(d.get("exception", {}).get("description") or d.get("text"))
+        elif m == "Runtime.consoleAPICalled" and p["type"] in ("error", "assert"):
+            self.errors.append(" ".join(str(a.get("value", a.get("description")))
+                                        for a in p["args"]))
+        elif m == "Log.entryAdded" and p["entry"]["level"] == "error":
+            self.errors.append(p["entry"]["text"])
+        self.events.put(msg)
+
+    def call(self, method, page=False, timeout=60, **params):
+        with self.lock:
+            self.next += 1
+            n = self.next
+        msg = {"id": n, "method": method, "params": params}
+        if page:
+            msg["sessionId"] = self.session
+        os.write(self.out, json.dumps(msg).encode() + b"\0")
+        end = time.monotonic() + timeout
+        with self.lock:
+            while n not in self.replies:
+                if None in self.replies:
+                    raise PageError("chromium ended: " + b"".join(self.stderr[-5:]).decode())
+                if not self.lock.wait(end - time.monotonic()):
+                    raise PageError(method + " had no answer in %d s" % timeout)
+            reply = self.replies.pop(n)
+        if "error" in reply:
+            raise PageError(method + ": " + reply["error"].get("message", ""))
+        return reply["result"]
+
+    def eval(self, expr, timeout=60):
+        r = self.call("Runtime.evaluate", page=True, timeout=timeout, expression=expr,
+                      returnByValue=True, awaitPromise=True)
+        if "exceptionDetails" in r:
+            raise PageError(expr + ": " + r["exceptionDetails"].get("text", ""))
+        return r["result"].get("value")
+
+    def open(self, url):
+        self.call("Page.navigate", page=True, url=url)
+
+    def until(self, expr, timeout=120):
+        """Waits for expr to be truthy in the page; its value."""
+        end = time.monotonic() + timeout
+        while time.monotonic() < end:
+            v = self.eval(expr)
+            if v:
+                return v
+            time.sleep(0.05)
+        raise PageError("waited %d s for %s; the page says: %s" % (timeout, expr, self.line()))
+
+    def line(self):
+        return self.eval("document.getElementById('info') ? "
+                         "document.getElementById('info').textContent.trim() : ''")
+
+    def canvas(self):
+        """The canvas as PNG bytes, with the page's line hidden."""
+        self.eval("document.getElementById('info').style.display = 'none'")
+        self.eval("new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)))")
+        box = self.eval("(() => { const r = document.getElementById('canvas')"
+                        ".getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; })()")
+        shot = self.call("Page.captureScreenshot", page=True, format="png",
+                         clip=dict(x=box[0], y=box[1], width=box[2], height=box[3], scale=1))
+        return base64.b64decode(shot["data"])
+
+    def close(self):
+        with contextlib.suppress(Exception):
+            self.call("Browser.close", timeout=10)
+        try:
+            self.proc.wait(10)
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        self.proc.stderr.close()
+        os.close(self.out)
+        os.close(self.inp)
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+
+@contextlib.contextmanager
+def page(folder):
+    """The page's address and a browser to open it in; both go afterwards."""
+    with serve(folder) as url:
+        b = Browser()
+        try:
+            yield url, b
+        finally:
+            b.close()
+
+
+STARTED = "document.getElementById('seed')?.textContent.startsWith('gridcity, seed')"
+FRAMES = "Module._gc_frames() >>> 0"
+
+
+def sha256(b, url, query):
+    b.open(url + "index.html?" + query)
+    return b.until("document.getElementById('dump-sha256')?.textContent || "
+                   "document.getElementById('message')?.textContent && "
+                   "'message: ' + document.getElementById('message').textContent")
+
+
+def shot(b, url, query, frames):
+    """The canvas after the page has run frames frames and stopped there."""
+    b.open(url + "index.html?" + query)
+    b.until(STARTED)
+    b.until("(%s) >= %d" % (FRAMES, frames))
+    return b.canvas()
+
+
+def fps(b, url, seconds, warmup=3):
+    b.open(url + "index.html?seed=1000")
+    b.until(STARTED)
+    time.sleep(warmup)
+    f0, t0 = b.eval(FRAMES), time.monotonic()
+    time.sleep(seconds)
+    f1, t1 = b.eval(FRAMES), time.monotonic()
+    return (f1 - f0) / (t1 - t0)
+
+
+def main(argv):
+    folder = "build-web"
+    if argv[:1] == ["--dir"]:
+        folder, argv = argv[1], argv[2:]
+    if not os.path.exists(os.path.join(folder, "index.html")):
+        sys.exit("webpage.py: %s/index.html is missing; make web builds it" % folder)
+    with page(folder) as (url, b):
+        if argv[:1] == ["sha256"] and len(argv) == 2:
+            print(sha256(b, url, argv[1]))
+        elif argv[:1] == ["shot"] and len(argv) == 3:
+            frames = [int(v) for k, v in (kv.split("=", 1) for kv in argv[1].split("&"))
+                      if k == "frames"]
+            with open(argv[2], "wb") as f:
+                f.write(shot(b, url, argv[1], frames[0] if frames else 1))
+        elif argv[:1] == ["fps"] and len(argv) <= 2:
+            print("%.1f" % fps(b, url, float(argv[1]) if len(argv) == 2 else 10))
+        else:
+            sys.exit(__doc__ if __doc__ else "see the usage at the top of tools/webpage.py")
+        for e in b.errors:
+            print("page error:", e, file=sys.stderr)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1:])

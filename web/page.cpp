@@ -1,0 +1,137 @@
+// page.cpp -- the browser page's driver: the address's options, then the demo's frame once per
+// animation frame of the browser (events, calcme, changecolc, drawing)
+#include "web.h"
+
+#include "anim/anim.h"
+#include "app/app.h"
+#include "replay.h"
+#include "scene/scene.h"
+#include "world/world.h"
+
+#include <cstring>
+#include <ctime> // time(), for the seed when the address gives none
+
+// The address's options arrive one by one, spelt as gridcity-replay's command line, so the page
+// reads seeds, frame counts and presses exactly as the tool does.
+constexpr int maxargs = maxpresses + 8;
+constexpr int argbytes = 1 << 16;
+static char argstore[argbytes];
+static int argused;
+static char *argv[maxargs + 1];
+static int argc = 1; // argv[0], the program's name
+static bool toolong; // the address held more than the store takes
+
+static replayopts opts;
+static bool limited;    // the address gave a frame count: stop there
+static uint32_t frames; // frames run since the world was built
+static int nextpress;   // the next of the address's presses to deliver
+
+// Arrow keys from the page wait here for the next frame's event drain, as SDL queues them.
+constexpr int maxkeys = 64;
+static int keys[maxkeys];
+static int nkeys;
+
+// Buildings recoloured since the last draw, from the one the cycler stood on then.
+static int colfirst, colcount;
+
+extern "C" {
+
+int gc_arg(const char *a) {
+    size_t n = strlen(a) + 1;
+    if (toolong || argc == maxargs || argused + n > sizeof argstore) return toolong = true, 0;
+    argv[argc++] = (char *)memcpy(argstore + argused, a, n);
+    argused += (int)n;
+    return 1;
+}
+
+// Null when the page runs; else a one-line reason. A bad address still gives a city: the
+// reason is returned and the world is seeded from the clock.
+const char *gc_start() {
+    static char err[512];
+    static char name[] = "gridcity";
+    argv[0] = name;
+    err[0] = 0;
+    if (toolong) {
+        strcpy(err, "the address holds more options than the page takes");
+        opts = replayopts{};
+    } else if (!parseopts(argc, argv, opts, err, sizeof err)) {
+        opts = replayopts{};
+    } else {
+        for (int i = 1; i < argc; i++)
+            limited = limited || strncmp(argv[i], "--frames", 8) == 0;
+    }
+    if (!opts.seeded) opts.seed = (uint32_t)time(nullptr); // as the demo's seed
+
+    const char *why = initdraw();
+    if (why) return why;
+    buildworld(opts.seed);
+    loadscene();
+    drawframe(0, 0);
+    // The tool's reasons name its options; the address spells them without the dashes.
+    return err[0] ? err + (strncmp(err, "--", 2) == 0 ? 2 : 0) : nullptr;
+}
+
+uint32_t gc_seed() {
+    return opts.seed;
+}
+uint32_t gc_frames() {
+    return frames;
+}
+
+void gc_key(int up) {
+    if (nkeys < maxkeys) keys[nkeys++] = up ? SDLK_UP : SDLK_DOWN; // a full queue drops keys
+}
+}
+
+// One frame's step: the address's presses for it, then the keys that came, then the animation.
+static void step() {
+    frames++;
+    while (nextpress < opts.npresses && opts.presses[nextpress].frame == frames)
+        presskey(opts.presses[nextpress++].key);
+    for (int i = 0; i < nkeys; i++)
+        presskey(keys[i]); // only arrow keys come here, so it never asks to end
+    nkeys = 0;
+    if (colcount == 0) colfirst = colstepz;
+    calcme();
+    changecolc();
+    colcount += 10;
+}
+
+static void draw() {
+    drawframe(colfirst, colcount);
+    colcount = 0;
+}
+
+extern "C" {
+
+// The browser's animation frame: one step and its drawing. 0 once the address's frame count is
+// reached; the last frame stays on the canvas.
+int gc_frame() {
+    if (limited && frames >= opts.frames) return 0;
+    step();
+    draw();
+    return 1;
+}
+
+// The address's frame count at once, without drawing the frames between.
+void gc_run() {
+    while (frames < opts.frames)
+        step();
+    draw();
+}
+
+// The dump as gridcity-replay --dump writes it, through its own writer, in lower-case hex.
+const char *gc_sha256() {
+    static unsigned char bytes[dumpbytes + 1]; // fmemopen keeps room for a closing zero
+    static char hex[65];
+    FILE *f = fmemopen(bytes, sizeof bytes, "wb");
+    bool ok = f && writedump(f) && ftell(f) == dumpbytes;
+    if (f) fclose(f);
+    if (!ok) return "";
+    unsigned char sum[32];
+    sha256(bytes, dumpbytes, sum);
+    for (int i = 0; i < 32; i++)
+        snprintf(hex + 2 * i, 3, "%02x", sum[i]);
+    return hex;
+}
+}

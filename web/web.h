@@ -1,0 +1,17 @@
+// web.h -- the browser page's parts: its WebGL renderer and the SHA-256 of the dump
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- renderer ----
+// A WebGL context on the page's canvas and the fixed state, before the world is built.
+// Null when it worked, else why not in a line.
+const char *initdraw();
+void loadscene(); // every buffer filled from the built world, the index arrays made once
+// The frame through the active camera. Uploads the cars' and the drifting quads' vertices, and
+// the colours of the n buildings recoloured from building first on since the last draw.
+void drawframe(int first, int n);
+
+// ---- SHA-256 ----
+void sha256(const unsigned char *data, size_t n, unsigned char out[32]);
