@@ -44,33 +44,39 @@ int gc_arg(const char *a) {
     return 1;
 }
 
-// Null when the page runs; else a one-line reason. A bad address still gives a city: the
-// reason is returned and the world is seeded from the clock.
-const char *gc_start() {
-    static char err[512];
+// 1 when the city runs, 0 when it cannot be drawn. Either way gc_problem tells what went
+// wrong in a line, if anything: a bad address still gives a city, seeded from the clock.
+static char problem[512];
+
+int gc_start() {
     static char name[] = "gridcity";
     argv[0] = name;
-    err[0] = 0;
     if (toolong) {
-        strcpy(err, "the address holds more options than the page takes");
+        strcpy(problem, "the address holds more options than the page takes");
         opts = replayopts{};
-    } else if (!parseopts(argc, argv, opts, err, sizeof err)) {
+    } else if (!parseopts(argc, argv, opts, problem, sizeof problem)) {
         opts = replayopts{};
+        // The tool's reasons name its options; the address spells them without the dashes.
+        if (strncmp(problem, "--", 2) == 0) memmove(problem, problem + 2, strlen(problem) - 1);
     } else {
         for (int i = 1; i < argc; i++)
             limited = limited || strncmp(argv[i], "--frames", 8) == 0;
     }
     if (!opts.seeded) opts.seed = (uint32_t)time(nullptr); // as the demo's seed
 
-    const char *why = initdraw();
-    if (why) return why;
+    if (const char *why = initdraw()) {
+        snprintf(problem, sizeof problem, "%s", why);
+        return 0;
+    }
     buildworld(opts.seed);
     loadscene();
     drawframe(0, 0);
-    // The tool's reasons name its options; the address spells them without the dashes.
-    return err[0] ? err + (strncmp(err, "--", 2) == 0 ? 2 : 0) : nullptr;
+    return 1;
 }
 
+const char *gc_problem() {
+    return problem;
+}
 uint32_t gc_seed() {
     return opts.seed;
 }
@@ -113,11 +119,13 @@ int gc_frame() {
     return 1;
 }
 
-// The address's frame count at once, without drawing the frames between.
-void gc_run() {
-    while (frames < opts.frames)
+// Up to count of the address's frames at once, without drawing them; the last one is drawn.
+// The frames still to run, so the page can share the work out over several tasks.
+uint32_t gc_run(uint32_t count) {
+    for (; count > 0 && frames < opts.frames; count--)
         step();
-    draw();
+    if (frames == opts.frames) draw();
+    return opts.frames - frames;
 }
 
 // The dump as gridcity-replay --dump writes it, through its own writer, in lower-case hex.
