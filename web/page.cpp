@@ -38,7 +38,10 @@ extern "C" {
 
 int gc_arg(const char *a) {
     size_t n = strlen(a) + 1;
-    if (toolong || argc == maxargs || argused + n > sizeof argstore) return toolong = true, 0;
+    if (toolong || argc == maxargs || argused + n > sizeof argstore) {
+        toolong = true;
+        return 0;
+    }
     argv[argc++] = (char *)memcpy(argstore + argused, a, n);
     argused += (int)n;
     return 1;
@@ -100,7 +103,7 @@ static void step() {
     if (colcount == 0) colfirst = colstepz;
     calcme();
     changecolc();
-    colcount += 10;
+    if (colcount < nbuildings) colcount += 10; // past a whole sweep, every colour goes
 }
 
 static void draw() {

@@ -74,6 +74,20 @@ class Page(unittest.TestCase):
         self.b.until("(%s) > %d" % (webpage.FRAMES, first + 5), timeout=60)
         self.noerrors()
 
+    def test_f_and_a_double_click_toggle_full_screen(self):
+        self.b.open(self.url + "index.html?seed=5")
+        self.b.until(webpage.STARTED)
+        full = "!!document.fullscreenElement"
+        for t in ("keyDown", "keyUp"):
+            self.b.call("Input.dispatchKeyEvent", page=True, type=t, key="f", code="KeyF",
+                        windowsVirtualKeyCode=70)
+        self.assertTrue(self.b.until(full, timeout=10))
+        for t in ("mousePressed", "mouseReleased"):
+            self.b.call("Input.dispatchMouseEvent", page=True, type=t, x=500, y=300,
+                        button="left", clickCount=2)
+        self.b.until("!" + full, timeout=10)
+        self.noerrors()
+
 
 if __name__ == "__main__":
     p = argparse.ArgumentParser()
