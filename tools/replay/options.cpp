@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <getopt.h>
 
 bool parseuint32(const char *s, uint32_t &v) {
     if (!s || !*s) return false;
@@ -58,59 +59,80 @@ static void addpress(replayopts &o, press p) {
     o.presses[i] = p;
 }
 
+// The long options; the value each carries is parsed in parseopts's switch. getopt_long takes
+// "--opt VALUE" and "--opt=VALUE" alike.
+enum { o_help = 256, o_check, o_seed, o_frames, o_press, o_dump, o_png };
+static const option longopts[] = {
+    {"help", no_argument, nullptr, o_help},
+    {"check", no_argument, nullptr, o_check},
+    {"seed", required_argument, nullptr, o_seed},
+    {"frames", required_argument, nullptr, o_frames},
+    {"press", required_argument, nullptr, o_press},
+    {"dump", required_argument, nullptr, o_dump},
+    {"png", required_argument, nullptr, o_png},
+    {nullptr, 0, nullptr, 0},
+};
+
+// The option an argument names, spelled in full: getopt_long's unique prefixes are refused.
+static const option *named(const char *arg, int val) {
+    for (const option *p = longopts; p->name; p++) {
+        size_t n = strlen(p->name);
+        if (p->val == val && !strncmp(arg, "--", 2) && !strncmp(arg + 2, p->name, n) &&
+            (arg[2 + n] == 0 || arg[2 + n] == '='))
+            return p;
+    }
+    return nullptr;
+}
+
 bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
     o = replayopts{};
-    bool hasframes = false;
-    for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        // Both "--opt VALUE" and "--opt=VALUE".
-        char name[32];
-        const char *val = nullptr;
-        const char *eq = strchr(a, '=');
-        size_t n = eq ? (size_t)(eq - a) : strlen(a);
-        if (strncmp(a, "--", 2) != 0 || n >= sizeof name)
-            return fail(err, errlen, "unknown option '%s' (see --help)", a);
-        memcpy(name, a, n);
-        name[n] = 0;
-        bool flag = !strcmp(name, "--help") || !strcmp(name, "-h") || !strcmp(name, "--check");
-        bool known = flag || !strcmp(name, "--seed") || !strcmp(name, "--dump") ||
-                     !strcmp(name, "--png") || !strcmp(name, "--frames") ||
-                     !strcmp(name, "--press");
-        if (!known) return fail(err, errlen, "unknown option '%s' (see --help)", name);
-        if (flag) {
-            if (eq) return fail(err, errlen, "%s takes no value", name);
-        } else if (eq) {
-            val = eq + 1;
-        } else {
-            if (i + 1 >= argc) return fail(err, errlen, "%s needs a value", name);
-            val = argv[++i];
-        }
+    uint32_t given = 0; // options seen, by bit; all but the flags and --press at most once
+    opterr = 0;         // the messages are ours
+    optind = 0;         // glibc's full reset, so a second parse starts afresh
+    // "-" first: arguments come back in order, a non-option as 1; ":" first: a missing value
+    // comes back as ':'.
+    for (;;) {
+        int at = optind ? optind : 1; // no short options, so each call reads argv[at]
+        int c = getopt_long(argc, argv, "-:", longopts, nullptr);
+        if (c == -1 && at == argc) break;
+        const char *a = argv[at]; // c == -1 before the end: "--", which is no option here
+        const option *opt = c == -1 ? nullptr : named(a, c == '?' || c == ':' ? optopt : c);
+        if (!opt)
+            return fail(err, errlen, "unknown option '%.*s' (see --help)",
+                        (int)(strncmp(a, "--", 2) ? strlen(a) : strcspn(a, "=")), a);
+        if (c == '?') return fail(err, errlen, "--%s takes no value", opt->name);
+        if (c == ':') return fail(err, errlen, "--%s needs a value", opt->name);
+        if (c != o_help && c != o_check && c != o_press && (given >> (c - o_help) & 1))
+            return fail(err, errlen, "--%s given twice", opt->name);
+        given |= 1u << (c - o_help);
 
-        if (!strcmp(name, "--help")) {
-            o.help = true;
-        } else if (!strcmp(name, "--check")) {
-            o.check = true;
-        } else if (!strcmp(name, "--seed")) {
-            if (o.seeded) return fail(err, errlen, "--seed given twice");
+        const char *val = optarg;
+        switch (c) {
+        case o_help: o.help = true; break;
+        case o_check: o.check = true; break;
+        case o_seed:
             if (!parseuint32(val, o.seed))
                 return fail(err, errlen, "--seed '%s' is not a number from 0 to 4294967295", val);
             o.seeded = true;
-        } else if (!strcmp(name, "--frames")) {
-            if (hasframes) return fail(err, errlen, "--frames given twice");
+            break;
+        case o_frames:
             if (!parseuint32(val, o.frames))
                 return fail(err, errlen, "--frames '%s' is not a number from 0 to 4294967295", val);
-            hasframes = true;
-        } else if (!strcmp(name, "--dump") || !strcmp(name, "--png")) {
-            const char *&slot = name[2] == 'd' ? o.dump : o.png;
-            if (slot) return fail(err, errlen, "%s given twice", name);
-            if (!*val) return fail(err, errlen, "%s needs a file name", name);
-            slot = val;
-        } else { // --press
+            break;
+        case o_dump:
+        case o_png: {
+            if (!*val) return fail(err, errlen, "--%s needs a file name", opt->name);
+            (c == o_dump ? o.dump : o.png) = val;
+            break;
+        }
+        case o_press: {
             press p = {};
             if (!parsepress(val, p, err, errlen)) return false;
             if (o.npresses == maxpresses)
                 return fail(err, errlen, "more than %d presses", maxpresses);
             addpress(o, p);
+            break;
+        }
         }
     }
     if (o.help) return true;
