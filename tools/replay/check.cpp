@@ -343,13 +343,14 @@ const char *checkstart() {
     return checkcams();
 }
 
-const char *checkframe(uint32_t frame) {
+const char *checkframe(uint64_t frame) {
     camactive[whichcam & 1] = true; // the camera drawn is the one this step advanced
     TRY(checkscalars());
     // Ten passes a frame over 11999 buildings.
-    int want = (int)((uint64_t)frame * 10 % 11999);
+    int want = (int)(frame % 11999 * 10 % 11999);
     if (colstepz != want)
-        return broken("colstepz %d, not %d after %u frames", colstepz, want, frame);
+        return broken("colstepz %d, not %d after %llu frames", colstepz, want,
+                      (unsigned long long)frame);
     TRY(checkcars());
     TRY(checkdrift(true));
     TRY(checkcams());

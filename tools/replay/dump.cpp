@@ -31,7 +31,7 @@ static bool words(FILE *f, const void *p, size_t bytes) {
 #define ARRAY(a) words(f, a, sizeof(a))
 #define SCALAR(v) words(f, &v, 4)
 
-bool writedump(FILE *f) {
+static bool writeall(FILE *f) {
     // Records hold only 4-byte fields, so they have no padding to leak into the file.
     static_assert(sizeof(city) == 40 && sizeof(car) == 52 && sizeof(cloud) == 24);
     static_assert(sizeof(flooro) == 36 && sizeof(mycam) == 88 && sizeof(Vertex3) == 12);
@@ -45,4 +45,10 @@ bool writedump(FILE *f) {
          SCALAR(rpos) && SCALAR(rstep) && SCALAR(colstepz) && SCALAR(ccr1) && SCALAR(ccg1) &&
          SCALAR(ccb1) && SCALAR(ccg2) && SCALAR(ccr2) && SCALAR(ccb2);
     return ok && SCALAR(randomstate);
+}
+
+bool writedump(outfile &o, char *err, int errlen) {
+    if (writeall(o.f)) return true;
+    outerror(o, err, errlen);
+    return false;
 }

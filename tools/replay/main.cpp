@@ -6,11 +6,9 @@
 #include "scene/scene.h"
 #include "world/world.h"
 
-#include <csignal>
 #include <cstdarg>
-#include <cstdlib>  // exit
-#include <ctime>    // time(), for the seed when none is given
-#include <unistd.h> // unlink
+#include <cstdlib> // exit
+#include <ctime>   // time(), for the seed when none is given
 
 static outfile dumpout, pngout;
 
@@ -28,19 +26,11 @@ static outfile dumpout, pngout;
     exit(status);
 }
 
-// Interrupted (Ctrl-C, a kill, a closed terminal): the temporary files go, then the tool dies
-// of the same signal, so whoever ran it sees what happened. unlink is safe in a handler.
-static void interrupted(int sig) {
-    if (dumpout.tmp[0]) unlink(dumpout.tmp);
-    if (pngout.tmp[0]) unlink(pngout.tmp);
-    signal(sig, SIG_DFL);
-    raise(sig);
-}
-
 static replayopts opts;
 
 int main(int argc, char **argv) {
     char err[512];
+    guardouts();
     // --- arguments, all checked before anything is opened ---
     if (!parseopts(argc, argv, opts, err, sizeof err)) {
         fprintf(stderr, "gridcity-replay: %s\n", err);
@@ -56,9 +46,6 @@ int main(int argc, char **argv) {
     }
 
     // --- outputs, then the GL state before the world, in the demo's order ---
-    const int stops[] = {SIGINT, SIGTERM, SIGHUP};
-    for (int sig : stops)
-        signal(sig, interrupted);
     if (opts.dump && !openout(dumpout, opts.dump, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openout(pngout, opts.png, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openstill(err, sizeof err)) stop(1, "%s", err);
@@ -68,23 +55,23 @@ int main(int argc, char **argv) {
     const char *why;
     if (opts.check && (why = checkstart())) stop(1, "after world generation (frame 0): %s", why);
     int next = 0;
-    for (uint32_t f = 1; f <= opts.frames; f++) {
+    for (uint64_t f = 1; f <= opts.frames; f++) { // wide: --frames 4294967295 ends
         while (next < opts.npresses && opts.presses[next].frame == f)
             presskey(opts.presses[next++].key); // only arrow keys: it never asks to end
         calcme();
         changecolc();
         if (opts.check) {
-            if ((why = checkframe(f))) stop(1, "frame %u: %s", f, why);
+            if ((why = checkframe(f))) stop(1, "frame %llu: %s", (unsigned long long)f, why);
             if ((f % checkevery == 0 || f == opts.frames) && (why = checkuntouched()))
-                stop(1, "frame %u: %s", f, why);
+                stop(1, "frame %llu: %s", (unsigned long long)f, why);
         }
     }
     if (opts.check && opts.frames == 0 && (why = checkuntouched()))
         stop(1, "after world generation (frame 0): %s", why);
 
     // --- outputs ---
-    if (opts.dump && !writedump(dumpout.f)) stop(1, "cannot write %s", opts.dump);
-    if (opts.png && !writestill(pngout.f, err, sizeof err)) stop(1, "%s", err);
+    if (opts.dump && !writedump(dumpout, err, sizeof err)) stop(1, "%s", err);
+    if (opts.png && !writestill(pngout, err, sizeof err)) stop(1, "%s", err);
     if (!closeout(dumpout, err, sizeof err)) stop(1, "%s", err);
     if (!closeout(pngout, err, sizeof err)) stop(1, "%s", err);
     closestill();

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <getopt.h>
+#include <iterator> // std::end
 
 bool parseuint32(const char *s, uint32_t &v) {
     if (!s || !*s) return false;
@@ -140,8 +141,12 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
         return fail(err, errlen, "--png needs --frames N with N at least 1");
     if (o.png && !strcmp(o.png, "-"))
         return fail(err, errlen, "--png needs a file name, not standard output");
-    if (o.dump && o.png && !strcmp(o.dump, o.png))
-        return fail(err, errlen, "--dump and --png name the same file");
+    // Every output against every other: one would replace the other.
+    const struct { const char *opt, *path; } outs[] = {{"--dump", o.dump}, {"--png", o.png}};
+    for (const auto &a : outs)
+        for (const auto *b = &a + 1; b < std::end(outs); b++)
+            if (a.path && b->path && sameout(a.path, b->path))
+                return fail(err, errlen, "%s and %s name the same file", a.opt, b->opt);
     if (o.npresses && o.presses[o.npresses - 1].frame > o.frames)
         return fail(err, errlen, "--press at frame %u comes after the last frame (%u)",
                     o.presses[o.npresses - 1].frame, o.frames);

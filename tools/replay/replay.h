@@ -29,25 +29,39 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen);
 bool parseuint32(const char *s, uint32_t &v); // decimal only, no sign, no junk, fits 32 bits
 void printhelp(FILE *f);
 
-// ---- dump ----
-constexpr long dumpbytes = 6177096; // every array, every scalar, the random state; 4 bytes each
-bool writedump(FILE *f);            // the scene store in the dump layout, little-endian
-
-// ---- output files: written beside the target under a temporary name, renamed when complete
+// ---- output files ----
+// A regular file, or a name not there yet, is written under a temporary name in the target's
+// own folder (a symbolic link's target's) and renamed over it when complete, so a failed run
+// leaves no partial file. A device or a FIFO is written in place and never replaced.
 struct outfile {
-    const char *path; // the target; "-" is standard output
-    char tmp[4096];   // the temporary name, empty for standard output
-    FILE *f;
+    const char *path;  // as given; "-" is standard output
+    char target[4096]; // the file the rename replaces: path with its links followed
+    char tmp[4096];    // the temporary; empty when written in place
+    FILE *f;           // open for writing; null when closed
 };
+// At start: closed descriptors 0 to 2 onto /dev/null, so no output takes their place;
+// SIGPIPE and SIGXFSZ ignored, so they fail the write (children inherit that); every other
+// signal that would end the tool removes the open outputs' temporaries first.
+void guardouts();
+bool sameout(const char *a, const char *b); // one file by device and inode, or one name
 bool openout(outfile &o, const char *path, char *err, int errlen);
+// Where the bytes go, for a child process that writes them by name: the temporary, or the
+// target itself when written in place ("-": the standard output the child inherits).
+const char *outname(const outfile &o);
+const char *outerror(const outfile &o, char *err, int errlen); // "cannot write X: strerror(errno)"
 bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
 void dropout(outfile &o);                         // close and remove the temporary file
+
+// ---- dump ----
+constexpr long dumpbytes = 6177096; // every array, every scalar, the random state; 4 bytes each
+// The scene store in the dump layout, little-endian; on failure the reason in err.
+bool writedump(outfile &o, char *err, int errlen);
 
 // ---- stills ----
 constexpr int stillw = 1024, stillh = 768;
 // SDL's offscreen driver with an OpenGL 1024x768 surface, then the demo's initGL.
 bool openstill(char *err, int errlen);
-bool writestill(FILE *f, char *err, int errlen); // drawscene, read back, PNG
+bool writestill(outfile &o, char *err, int errlen); // drawscene, read back, PNG
 void closestill();
 
 // ---- invariant checker ----
@@ -57,5 +71,5 @@ constexpr uint32_t checkevery = 100;
 // After world generation: the mesh matches the records; snapshots taken. Null when all holds,
 // else a one-line description of the broken invariant.
 const char *checkstart();
-const char *checkframe(uint32_t frame); // the state after that frame's step and colours
+const char *checkframe(uint64_t frame); // the state after that frame's step and colours
 const char *checkuntouched();           // never-rewritten arrays and fixed fields vs snapshot

@@ -7,6 +7,7 @@
 #include <SDL.h>
 #include <png.h>
 
+#include <cerrno>
 #include <cstdlib> // setenv
 
 static unsigned char pixels[stillw * stillh * 3]; // as GL reads them: bottom row first
@@ -52,8 +53,25 @@ static bool readback(char *err, int errlen) {
 }
 
 // libpng reports errors by longjmp; the handler must not leave locals it needs afterwards.
+// Its own handlers would print; the tool says what failed in one line of its own.
+static int writeerr; // errno of a failed write, 0 when the failure was not a write
+static void pngfail(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+static void pngwrite(png_structp png, png_bytep p, size_t n) {
+    if (fwrite(p, 1, n, (FILE *)png_get_io_ptr(png)) == n) return;
+    writeerr = errno;
+    png_error(png, "write");
+}
+static void pngflush(png_structp png) {
+    if (fflush((FILE *)png_get_io_ptr(png)) == 0) return;
+    writeerr = errno;
+    png_error(png, "write");
+}
+
 static bool encode(FILE *f) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    writeerr = 0;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngfail, pngfail);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -64,7 +82,7 @@ static bool encode(FILE *f) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_init_io(png, f);
+    png_set_write_fn(png, f, pngwrite, pngflush);
     png_set_IHDR(png, info, stillw, stillh, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 6);
@@ -77,11 +95,14 @@ static bool encode(FILE *f) {
     return true;
 }
 
-bool writestill(FILE *f, char *err, int errlen) {
+bool writestill(outfile &o, char *err, int errlen) {
     if (!readback(err, errlen)) return false;
-    if (!encode(f)) {
+    if (encode(o.f)) return true;
+    if (writeerr) {
+        errno = writeerr;
+        outerror(o, err, errlen);
+    } else {
         snprintf(err, (size_t)errlen, "encoding the PNG failed");
-        return false;
     }
-    return true;
+    return false;
 }
