@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -134,6 +135,14 @@ TEST(ReplayDump, SameSeedGivesTheSameBytesAndOtherSeedsDiffer) {
     EXPECT_TRUE(readfile(s.path("out")) == a);
 }
 
+TEST(ReplayDump, SeedsDifferingOnlyInTheTopBitBuildTheSameCity) {
+    std::vector<unsigned char> a = dumpof({"--seed", "5"}), b = dumpof({"--seed", "2147483653"});
+    ASSERT_EQ((long)a.size(), dumpsize);
+    ASSERT_EQ(b.size(), a.size());
+    EXPECT_EQ(memcmp(a.data(), b.data(), off_state), 0);
+    EXPECT_EQ(word(a, off_state) ^ word(b, off_state), 0x80000000u); // only the state's top bit
+}
+
 TEST(ReplayDump, ClockSeedIsReportedAndReproducesTheRun) {
     scratch s;
     result r = replay({"--frames", "5", "--dump", s.path("d.bin")});
@@ -228,12 +237,16 @@ TEST(ReplayErrors, UnwritableTargetsFailWithStatusOneAndLeaveNothing) {
 
 // A long run stopped from outside leaves no temporary file behind and dies of the signal.
 TEST(ReplayErrors, InterruptedRunsLeaveNothing) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1}) {
         scratch s;
         pid_t pid = fork();
         if (pid == 0) {
             int null = open("/dev/null", O_WRONLY);
             dup2(null, 1), dup2(null, 2);
+            signal(sig, SIG_DFL); // as a shell starts a command, whatever ran the tests
+            rlimit nocore = {0, 0};
+            setrlimit(RLIMIT_CORE, &nocore);
+            umask(022);
             execl(REPLAY_BIN, REPLAY_BIN, "--seed", "3", "--frames", "100000000", "--dump",
                   s.path("d.bin").c_str(), (char *)nullptr);
             _exit(127);
@@ -241,11 +254,14 @@ TEST(ReplayErrors, InterruptedRunsLeaveNothing) {
         // The temporary file appears before the first frame.
         for (int tries = 0; tries < 500 && s.files().empty(); tries++)
             usleep(10000);
-        size_t running = s.files().size();
+        std::vector<std::string> running = s.files();
+        struct stat tmp = {};
+        if (!running.empty()) stat(s.path(running[0].c_str()).c_str(), &tmp);
         kill(pid, sig);
         int st = 0;
         ASSERT_EQ(waitpid(pid, &st, 0), pid);
-        EXPECT_EQ(running, 1u) << "no temporary file while running";
+        EXPECT_EQ(running.size(), 1u) << "no temporary file while running";
+        EXPECT_EQ(tmp.st_mode & 0777, 0644u) << "the temporary has its final mode from the start";
         EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == sig) << "signal " << sig;
         EXPECT_TRUE(s.files().empty()) << "signal " << sig << " left " << s.files()[0];
     }
@@ -258,6 +274,6 @@ TEST(ReplayHelp, DocumentsTheOptionsAndTheLayout) {
     std::vector<unsigned char> h = readfile(s.path("help"));
     std::string text(h.begin(), h.end());
     for (const char *w : {"--seed", "--frames", "--press", "--dump", "--png", "--check", "6177096",
-                          "random source", "mycamz", "little-endian"})
+                          "random source", "mycamz", "little-endian", "top bit", "2^31"})
         EXPECT_NE(text.find(w), std::string::npos) << w;
 }

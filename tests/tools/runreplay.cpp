@@ -6,6 +6,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,14 +16,15 @@ scratch::scratch() {
 }
 
 scratch::~scratch() {
-    for (const std::string &n : files())
-        unlink(path(n.c_str()).c_str());
-    rmdir(dir.c_str());
+    // Deepest first, links themselves rather than what they name.
+    nftw(
+        dir.c_str(), [](const char *p, const struct stat *, int, FTW *) { return remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
-std::vector<std::string> scratch::files() const {
+std::vector<std::string> scratch::files(const char *sub) const {
     std::vector<std::string> out;
-    if (DIR *d = opendir(dir.c_str())) {
+    if (DIR *d = opendir(path(sub).c_str())) {
         while (dirent *e = readdir(d))
             if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) out.push_back(e->d_name);
         closedir(d);
@@ -30,7 +32,8 @@ std::vector<std::string> scratch::files() const {
     return out;
 }
 
-result replay(const std::vector<std::string> &args, const char *stdoutfile) {
+result replay(const std::vector<std::string> &args, const char *stdoutfile,
+              const std::function<void()> &setup) {
     char errname[] = "/tmp/replayerr.XXXXXX";
     int errfd = mkstemp(errname);
     pid_t pid = fork();
@@ -39,6 +42,7 @@ result replay(const std::vector<std::string> &args, const char *stdoutfile) {
         int outfd = open(stdoutfile ? stdoutfile : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(outfd, 1);
         unsetenv("DISPLAY"); // stills must need no display
+        if (setup) setup();
         std::vector<char *> argv;
         argv.push_back((char *)REPLAY_BIN);
         for (const std::string &a : args)

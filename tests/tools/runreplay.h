@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,16 +11,19 @@ struct result {
     std::string err; // what it wrote on standard error
 };
 
-// A fresh empty directory for one test's files; removed with its contents on destruction.
+// A fresh empty directory for one test's files; removed with everything in it on destruction.
 struct scratch {
     std::string dir;
     scratch();
     ~scratch();
     std::string path(const char *name) const { return dir + "/" + name; }
-    std::vector<std::string> files() const; // names in it, hidden ones included
+    std::vector<std::string> files(const char *sub = ".") const; // hidden ones included
 };
 
-result replay(const std::vector<std::string> &args, const char *stdoutfile = nullptr);
+// Runs the tool; setup, when given, runs in the child just before the exec (descriptors,
+// limits, environment).
+result replay(const std::vector<std::string> &args, const char *stdoutfile = nullptr,
+              const std::function<void()> &setup = {});
 std::vector<unsigned char> readfile(const std::string &path);
 
 // Byte offsets in the dump, from the declared sizes of the scene store's arrays.

@@ -162,7 +162,9 @@ Builds gridcity's world from a seed exactly as the demo does, runs its frames wi
 and writes what it holds.
 
   --seed S        the seed, 0 to 4294967295; without it the clock, as the demo seeds
-                  (time(NULL) reduced to 32 bits; the seed is then printed on stderr)
+                  (time(NULL) reduced to 32 bits; the seed is then printed on stderr).
+                  Seeds that differ only in the top bit build the same city (the
+                  generator's top bit never reaches its draws), so 2^31 cities are distinct
   --frames N      run N frames after building the world (default 0); each frame is the
                   event drain, then calcme, then changecolc, as in the demo's loop
   --press F:KEY   deliver an arrow-key press (KEY up or down) as a key-down event through
@@ -181,9 +183,12 @@ and writes what it holds.
   --help          this text
 
 Exit status: 0 done, 1 an output could not be written, an invariant broke or the
-offscreen surface could not be made, 2 bad arguments. Outputs are written under a temporary
-name beside the target and renamed when complete: a failed run leaves no partial file, nor
-does one stopped by SIGINT, SIGTERM or SIGHUP (it then ends by that signal).
+offscreen surface could not be made, 2 bad arguments (two outputs naming one file among
+them). A file is written under a temporary name in its own folder (for a symbolic link, the
+folder of the file it names) and renamed over it when complete: a failed run leaves no
+partial file, nor does one ended by a signal (it removes the temporary, then ends by that
+signal; a closed pipe or the file size limit is a write error, status 1). A device or a FIFO,
+/dev/null or /dev/stdout among them, is written in place and never replaced.
 
 Dump layout: 6177096 bytes; every value 4 bytes little-endian (floats IEEE single, ints
 two's complement, indices unsigned). Arrays at their declared sizes, records field by field

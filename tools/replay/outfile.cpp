@@ -94,8 +94,9 @@ bool sameout(const char *a, const char *b) {
     bool inb = !strcmp(b, "-") ? fstat(1, &sb) == 0 : stat(b, &sb) == 0;
     // Character devices (/dev/null) take any number of writers and replace nothing.
     if (ina && inb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && !S_ISCHR(sa.st_mode);
+    if (ina || inb) return false;
     char ra[PATH_MAX], rb[PATH_MAX];
-    return !ina && !inb && canonical(a, ra) && canonical(b, rb) && !strcmp(ra, rb);
+    return !strcmp(a, b) || (canonical(a, ra) && canonical(b, rb) && !strcmp(ra, rb));
 }
 
 const char *outerror(const outfile &o, char *err, int errlen) {
