@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +37,20 @@ TEST(ReplayOutput, FifosAndDevicesAreWrittenInPlace) {
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 
+    // /dev/stdout on a file opened for appending: appended to, not replaced.
+    std::string log = s.path("log");
+    FILE *f = fopen(log.c_str(), "w");
+    ASSERT_TRUE(f);
+    fputs("old", f);
+    fclose(f);
+    r = replay({"--seed", "1", "--dump", "/dev/stdout"}, nullptr,
+               [&] { dup2(open(log.c_str(), O_WRONLY | O_APPEND), 1); });
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::vector<unsigned char> appended = readfile(log);
+    EXPECT_EQ((long)appended.size(), 3 + dumpsize);
+    EXPECT_TRUE(appended.size() > 3 && !memcmp(appended.data(), "old", 3) &&
+                std::equal(got.begin(), got.end(), appended.begin() + 3));
+
     // Copies of /dev/null and /dev/full: written through, never replaced.
     std::string null = s.path("null"), full = s.path("full");
     if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0 ||
@@ -54,7 +69,7 @@ TEST(ReplayOutput, FifosAndDevicesAreWrittenInPlace) {
         ASSERT_EQ(stat(dev.c_str(), &st), 0);
         EXPECT_TRUE(S_ISCHR(st.st_mode)) << dev;
     }
-    EXPECT_EQ(s.files().size(), 3u) << "a temporary was left";
+    EXPECT_EQ(s.files().size(), 4u) << "a temporary was left";
 }
 
 TEST(ReplayOutput, LinksAreFollowedToTheFileTheyName) {

@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 // Outputs with a temporary on disk, for the signal handler; a slot is filled only once its
-// name is complete.
+// name is complete. Room for more outputs than the tool has.
 static outfile *volatile tracked[8];
 static bool stdoutshut; // standard output was closed at start: "-" has nowhere to go
 
@@ -132,6 +132,13 @@ bool openout(outfile &o, const char *path, char *err, int errlen) {
     bool there = stat(path, &st) == 0;
     if (there && S_ISDIR(st.st_mode)) return failed(o, EISDIR, err, errlen);
     if (there && !S_ISREG(st.st_mode)) return inplace(o, 0, err, errlen); // a device, a FIFO
+    // The file open as standard output (/dev/stdout): written through that descriptor, so
+    // ">>" appends and no file is replaced beneath the shell.
+    struct stat out;
+    if (there && fstat(1, &out) == 0 && out.st_dev == st.st_dev && out.st_ino == st.st_ino) {
+        o.f = stdout;
+        return true;
+    }
     if (!follow(path, o.target, sizeof o.target)) return failed(o, errno, err, errlen);
     // A file with no name of its own to rename onto (a deleted file behind /dev/stdout).
     if (there && (stat(o.target, &at) != 0 || at.st_dev != st.st_dev || at.st_ino != st.st_ino))
@@ -156,10 +163,11 @@ bool openout(outfile &o, const char *path, char *err, int errlen) {
         o.tmp[0] = 0;
         return failed(o, errno, err, errlen);
     }
-    // The mode a plain fopen would leave: the replaced file's, else what the umask allows.
-    // Set through the descriptor: the name may be another file by now.
+    // The owner and mode a plain fopen would leave: the replaced file's, else the caller's and
+    // what the umask allows. Set through the descriptor: the name may be another file by now.
     mode_t mask = umask(0);
     umask(mask);
+    if (there) (void)!fchown(fd, st.st_uid, st.st_gid); // fails unless root: then the caller's
     if (fchmod(fd, there ? st.st_mode & 0777 : 0666 & ~mask) == 0 && (o.f = fdopen(fd, "wb")))
         return true;
     int e = errno;

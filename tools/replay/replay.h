@@ -32,7 +32,8 @@ void printhelp(FILE *f);
 // ---- output files ----
 // A regular file, or a name not there yet, is written under a temporary name in the target's
 // own folder (a symbolic link's target's) and renamed over it when complete, so a failed run
-// leaves no partial file. A device or a FIFO is written in place and never replaced.
+// leaves no partial file. A device, a FIFO or the file open as standard output (/dev/stdout)
+// is written in place and never replaced.
 struct outfile {
     const char *path;  // as given; "-" is standard output
     char target[4096]; // the file the rename replaces: path with its links followed
@@ -45,8 +46,9 @@ struct outfile {
 void guardouts();
 bool sameout(const char *a, const char *b); // one file by device and inode, or one name
 bool openout(outfile &o, const char *path, char *err, int errlen);
-// Where the bytes go, for a child process that writes them by name: the temporary, or the
-// target itself when written in place ("-": the standard output the child inherits).
+// Where the bytes go, for a child process that writes them by name: the temporary (its name
+// ends in random letters, so tell the child the format), or the target itself when written in
+// place ("-": the standard output the child inherits).
 const char *outname(const outfile &o);
 const char *outerror(const outfile &o, char *err, int errlen); // "cannot write X: strerror(errno)"
 bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
