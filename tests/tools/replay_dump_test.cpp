@@ -243,8 +243,8 @@ TEST(ReplayErrors, InterruptedRunsLeaveNothing) {
         if (pid == 0) {
             int null = open("/dev/null", O_WRONLY);
             dup2(null, 1), dup2(null, 2);
-            signal(sig, SIG_DFL); // as a shell starts a command, whatever ran the tests
-            rlimit nocore = {0, 0};
+            signal(sig, SIG_DFL);   // as a shell starts a command, whatever ran the tests
+            rlimit nocore = {1, 1}; // 1, not 0: also stops a core piped to a collector
             setrlimit(RLIMIT_CORE, &nocore);
             umask(022);
             execl(REPLAY_BIN, REPLAY_BIN, "--seed", "3", "--frames", "100000000", "--dump",
