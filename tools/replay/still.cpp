@@ -63,15 +63,11 @@ static void pngwrite(png_structp png, png_bytep p, size_t n) {
     writeerr = errno;
     png_error(png, "write");
 }
-static void pngflush(png_structp png) {
-    if (fflush((FILE *)png_get_io_ptr(png)) == 0) return;
-    writeerr = errno;
-    png_error(png, "write");
-}
+static void pngwarning(png_structp, png_const_charp) {}
 
 static bool encode(FILE *f) {
     writeerr = 0;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngfail, pngfail);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngfail, pngwarning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
     if (!info) {
@@ -82,7 +78,7 @@ static bool encode(FILE *f) {
         png_destroy_write_struct(&png, &info);
         return false;
     }
-    png_set_write_fn(png, f, pngwrite, pngflush);
+    png_set_write_fn(png, f, pngwrite, nullptr); // closeout flushes
     png_set_IHDR(png, info, stillw, stillh, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, 6);
