@@ -6,11 +6,14 @@ NPROC := $(shell nproc 2>/dev/null || echo 2)
 RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev \
           libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev xvfb xauth
 WEBPKGS = cmake ninja-build emscripten node-acorn
-TESTPKGS = $(RUNPKGS) $(WEBPKGS) libgtest-dev libbenchmark-dev valgrind chromium python3
+# What the Debian package is made with (dpkg-shlibdeps, and file, which CPack asks what is ELF).
+PKGPKGS = dpkg-dev file
+TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgrind chromium \
+           python3 appstream desktop-file-utils
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps testdeps webdeps configure build run test web
+.PHONY: all deps testdeps webdeps configure build run test web install uninstall package
 all: build
 
 # Installs only what is missing; nothing to do when every package is present.
@@ -55,6 +58,30 @@ web: webdeps
 
 test: testdeps build web
 	ctest --test-dir $(BUILD) --output-on-failure -j $(NPROC)
+
+# Installs the programs, their man pages, menu entry, icons and metainfo under PREFIX (DESTDIR
+# is honoured); uninstall removes what the last install wrote.
+PREFIX ?= /usr/local
+install: deps build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	xargs -r -d '\n' rm -f -- < $(BUILD)/install_manifest.txt
+
+# The Debian package, $(BUILD)/gridcity_<version>_<arch>.deb, from a build of its own (the
+# programs alone, with the distribution's hardening flags from dpkg-buildflags, no build path
+# inside): two builds of one commit give the same bytes wherever they ran (the umask sets the
+# modes of the archive's own members).
+PKGBUILD = $(BUILD)/package
+package: deps
+	$(call install,$(PKGPKGS))
+	umask 022; eval "$$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)"; \
+	cmake -S . -B $(PKGBUILD) -G Ninja -DBUILD_TESTING=OFF -DGRIDCITY_SANITIZE=OFF \
+	  -DCMAKE_DISABLE_FIND_PACKAGE_benchmark=ON \
+	  -DCMAKE_CXX_FLAGS="$$CXXFLAGS $$CPPFLAGS -ffile-prefix-map=$(abspath $(PKGBUILD))=build" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$LDFLAGS" > /dev/null && \
+	cmake --build $(PKGBUILD) -j $(NPROC) && \
+	cpack --config $(PKGBUILD)/CPackConfig.cmake -B $(abspath $(BUILD))
 
 # Benchmarks: world building, the animation step and the drawing of one frame (Google
 # Benchmark, offscreen), then the demo's frame rate against the bare GL frames under Xvfb.
