@@ -168,10 +168,14 @@ bool startx(xserver &x) {
     return x.d && xtestready(x.d);
 }
 
-bool startdemo(child &c, const xserver &x, const std::vector<envset> &env) {
+bool startprogram(child &c, const xserver &x, const char *bin, const std::vector<envset> &env) {
     std::vector<envset> all = {{"DISPLAY", x.name.c_str()}, {"WAYLAND_DISPLAY", nullptr}};
     all.insert(all.end(), env.begin(), env.end());
-    return spawn(c, {GRIDCITY_BIN}, all);
+    return spawn(c, {bin}, all);
+}
+
+bool startdemo(child &c, const xserver &x, const std::vector<envset> &env) {
+    return startprogram(c, x, GRIDCITY_BIN, env);
 }
 
 void freeze(child &c) {

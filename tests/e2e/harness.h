@@ -41,8 +41,10 @@ struct xserver {
 
 bool startx(xserver &x);
 
-// gridcity on a display; extra environment changes go after DISPLAY.
+// gridcity (the build's, or the program bin) on a display; extra environment changes go after
+// DISPLAY.
 bool startdemo(child &c, const xserver &x, const std::vector<envset> &env = {});
+bool startprogram(child &c, const xserver &x, const char *bin, const std::vector<envset> &env = {});
 
 // Freezing and thawing the demo between frames lets a test queue input and read a picture that
 // stays put while it looks.
