@@ -13,13 +13,11 @@ void traffic();     // every car moves, wraps, turns at block ends, and is redra
 void driftfloor();  // ground tiles, as the clouds
 
 void programclock();
-void roamcam();            // mycamz[0]
-void carcam();             // mycamz[1], riding carz[0]
-int Randooz();             // the next turn outcome from the turn-table walk
-void movecar(int i);       // move, wrap, block end, turn
-void placecar(int i);      // rewrite the x and z of the car's eight vertices
-void drivecar(int i);      // movecar then placecar in one go; traffic does this for every car
-const char *trafficroad(); // how traffic stores a car on this processor, for the benchmarks
+void roamcam();       // mycamz[0]
+void carcam();        // mycamz[1], riding carz[0]
+int Randooz();        // the next turn outcome from the turn-table walk
+void movecar(int i);  // move, wrap, block end, turn
+void placecar(int i); // rewrite the x and z of the car's eight vertices
 
 // The cycler sets the background here at each sweep end. The renderer points it at
 // glClearColor; the animation library itself never touches GL.

@@ -10,3 +10,13 @@ void Quit(int returnCode);         // SDL_Quit, then exit; never returns
 // True when SDL's video driver shows nothing ("offscreen", "dummy"): a demo run there could
 // never be seen or quit, so start-up treats it as no display.
 bool invisibledriver(const char *name);
+
+// A key-down event as SDL delivers a press, for presskey, the preloaded shim and the tests.
+inline SDL_Event keydown(int sym) {
+    SDL_Event e = {};
+    e.type = SDL_KEYDOWN;
+    e.key.type = SDL_KEYDOWN;
+    e.key.state = SDL_PRESSED;
+    e.key.keysym.sym = (decltype(e.key.keysym.sym))sym;
+    return e;
+}

@@ -21,11 +21,7 @@ int HandleEvent(SDL_Event *event) {
 }
 
 int presskey(int sym) {
-    SDL_Event e = {};
-    e.type = SDL_KEYDOWN;
-    e.key.type = SDL_KEYDOWN;
-    e.key.state = SDL_PRESSED;
-    e.key.keysym.sym = (decltype(e.key.keysym.sym))sym;
+    SDL_Event e = keydown(sym);
     return HandleEvent(&e);
 }
 

@@ -51,15 +51,17 @@ int main(int argc, char *argv[]) {
     initme();
     SDL_ShowCursor(SDL_DISABLE);
 
-    // --- frame loop: events, animation, drawing ---
+    // --- frame loop: events, animation, drawing; the frame that takes a quit is still drawn ---
     int done = 0;
     SDL_Event event;
-    for (;;) {
+    while (!done) {
         while (SDL_PollEvent(&event))
             if (HandleEvent(&event) == 1) done = 1;
         calcme();
         changecolc();
         drawGLScene();
-        if (done) Quit(0);
     }
+
+    // --- shutdown ---
+    Quit(0);
 }

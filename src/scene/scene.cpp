@@ -21,22 +21,30 @@ GLuint floor_indexes[nfloorverts + 1];
 int radoz[nturns];
 mycam mycamz[ncams];
 
-int whichcam = 0;
-int fxcounter = 1400;
-int fx = 0;
-int maxfx = 1;
-int camcc1 = 0;
-int camcc2 = 0;
-GLfloat mmover = 400.0f;
-GLfloat ccmove = 20.0f;
-GLfloat cbound = 6000.0f;
-int rpos = 1;
-int rstep = 1;
-int colstepz = 0;
-int ccr1 = 0, ccg1 = 0, ccb1 = 0;
-int ccg2 = 0;
-int ccr2 = 0, ccb2 = 0;
-SDL_Surface *surface = nullptr;
+// Every scalar with its start value: defined with it here, and put back to it by resetscene.
+#define SCALARS(X)                                                                                 \
+    X(int, whichcam, 0)                                                                            \
+    X(int, fxcounter, 1400)                                                                        \
+    X(int, fx, 0)                                                                                  \
+    X(int, maxfx, 1)                                                                               \
+    X(int, camcc1, 0)                                                                              \
+    X(int, camcc2, 0)                                                                              \
+    X(GLfloat, mmover, 400.0f)                                                                     \
+    X(GLfloat, ccmove, 20.0f)                                                                      \
+    X(GLfloat, cbound, 6000.0f)                                                                    \
+    X(int, rpos, 1)                                                                                \
+    X(int, rstep, 1)                                                                               \
+    X(int, colstepz, 0)                                                                            \
+    X(int, ccr1, 0)                                                                                \
+    X(int, ccg1, 0)                                                                                \
+    X(int, ccb1, 0)                                                                                \
+    X(int, ccg2, 0)                                                                                \
+    X(int, ccr2, 0)                                                                                \
+    X(int, ccb2, 0)                                                                                \
+    X(SDL_Surface *, surface, nullptr)
+
+#define DEFINE(type, name, start) type name = start;
+SCALARS(DEFINE)
 
 #define ZERO(a) std::memset(a, 0, sizeof(a))
 
@@ -58,20 +66,6 @@ void resetscene() {
     ZERO(floor_indexes);
     ZERO(radoz);
     ZERO(mycamz);
-    whichcam = 0;
-    fxcounter = 1400;
-    fx = 0;
-    maxfx = 1;
-    camcc1 = 0;
-    camcc2 = 0;
-    mmover = 400.0f;
-    ccmove = 20.0f;
-    cbound = 6000.0f;
-    rpos = 1;
-    rstep = 1;
-    colstepz = 0;
-    ccr1 = ccg1 = ccb1 = 0;
-    ccg2 = 0;
-    ccr2 = ccb2 = 0;
-    surface = nullptr;
+#define RESET(type, name, start) name = start;
+    SCALARS(RESET)
 }

@@ -3,9 +3,8 @@
 
 #include "../scene/scene.h"
 
-// Corner order of a box's six quads; 8i is added for box i.
-static const GLuint boxquads[24] = {0, 1, 2, 3, 1, 5, 6, 2, 5, 6, 7, 4,
-                                    0, 3, 7, 4, 0, 4, 5, 1, 3, 2, 6, 7};
+const GLuint boxquads[24] = {0, 1, 2, 3, 1, 5, 6, 2, 5, 6, 7, 4,
+                             0, 3, 7, 4, 0, 4, 5, 1, 3, 2, 6, 7};
 
 static Vertex3 vert(double x, double y, double z) {
     return {(GLfloat)x, (GLfloat)y, (GLfloat)z};

@@ -40,7 +40,7 @@ static void genseeds() {
 }
 
 // Counters start above every duration, so each leg ends in the camera's first active step.
-static void gencams() {
+void gencams() {
     mycamz[0].ycampos = 800.0f;
     mycamz[0].camcounter = 2000;
     mycamz[0].lookcounter = 2000;

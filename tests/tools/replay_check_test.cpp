@@ -156,31 +156,17 @@ TEST_F(Checker, NeverRewrittenArraysAreComparedWithTheirSnapshot) {
     names(checkuntouched(), "building 11999");
     SetUp();
     cloud_verts[4000].y = 1.0f;
-    names(checkuntouched(), "spare last vertex");
+    names(checkuntouched(), "spare last entry");
     SetUp();
     city_colors[8 * 500 + 1].z = -0.25f;
     names(checkuntouched(), "city_colors entry 4001");
 }
 
-TEST(CheckerStart, AMeshThatDoesNotMatchItsRecordsIsCaught) {
-    resetscene();
-    buildworld(11);
-    city_verts[8 * 7 + 6].x += 1.0f;
-    const char *why = checkstart();
-    ASSERT_NE(why, nullptr);
-    EXPECT_NE(std::string(why).find("building 7: vertex 6"), std::string::npos) << why;
-
-    resetscene();
-    buildworld(11);
-    car_indexes[24 * 3 + 8] = 0;
-    why = checkstart();
-    ASSERT_NE(why, nullptr);
-    EXPECT_NE(std::string(why).find("car index 80"), std::string::npos) << why;
-
+TEST(CheckerStart, AWrittenSpareEntryIsCaught) {
     resetscene();
     buildworld(11);
     floor_colors[2400].x = 0.5f;
-    why = checkstart();
+    const char *why = checkstart();
     ASSERT_NE(why, nullptr);
     EXPECT_NE(std::string(why).find("spare"), std::string::npos) << why;
 }

@@ -58,7 +58,7 @@ TEST(ReplayStill, UpPressShowsTheCarCameraNotTheRoamingOne) {
     scratch a, b;
     still(a, {"--seed", "7", "--frames", "30"});
     still(b, {"--seed", "7", "--frames", "30", "--press", "30:up"});
-    EXPECT_EQ(scalarint(readfile(b.path("d.bin")), whichcam_), 1);
+    EXPECT_EQ(scalarint(readfile(b.path("d.bin")), "whichcam"), 1);
     image ia = decode(a.path("s.png")), ib = decode(b.path("s.png"));
     ASSERT_EQ(ia.rgb.size(), ib.rgb.size());
     long differ = 0;
@@ -99,7 +99,7 @@ static void normalise(double *a) {
 
 // gluLookAt through the dumped camera, gluPerspective(101, 4/3).
 static view viewof(const std::vector<unsigned char> &d) {
-    long cam = off_mycamz + 88L * scalarint(d, whichcam_);
+    long cam = dumpat("mycamz") + 88L * scalarint(d, "whichcam");
     view v;
     double look[3], up[3] = {0, 1, 0};
     for (int k = 0; k < 3; k++) {
@@ -146,8 +146,8 @@ static Vertex3 vert(const std::vector<unsigned char> &d, long base, long n) {
 }
 
 static scene sceneof(const std::vector<unsigned char> &d) {
-    const long cityverts = 480000, carverts = 4248000, cloudverts = 6000000,
-               floorverts = 6085616; // offsets in the dump
+    const long cityverts = dumpat("city_verts"), carverts = dumpat("car_verts"),
+               cloudverts = dumpat("cloud_verts"), floorverts = dumpat("floor_verts");
     scene s;
     auto boxes = [&](long base, int n) {
         for (int i = 0; i < n; i++) {
@@ -203,9 +203,9 @@ static void checkbackground(const char *seed, int frames, bool black) {
     image im = decode(s.path("s.png"));
     ASSERT_EQ(im.w, 1024);
     // Before the first sweep end the background is black whatever ccg2 holds.
-    double g = black ? 0.0 : (float)(scalarint(d, ccg2_) / 100.0);
+    double g = black ? 0.0 : (float)(scalarint(d, "ccg2") / 100.0);
     if (black) {
-        EXPECT_GT(scalarint(d, ccg2_), 0);
+        EXPECT_GT(scalarint(d, "ccg2"), 0);
     }
     scene sc = sceneof(d);
     view v = viewof(d);

@@ -1,6 +1,8 @@
 // runreplay.h -- running gridcity-replay as a subprocess, and reading what it writes
 #pragma once
 
+#include "replay.h" // the dump layout
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -26,34 +28,12 @@ result replay(const std::vector<std::string> &args, const char *stdoutfile = nul
               const std::function<void()> &setup = {});
 std::vector<unsigned char> readfile(const std::string &path);
 
-// Byte offsets in the dump, from the declared sizes of the scene store's arrays.
-constexpr long off_cityz = 0, off_carz = 3936000, off_mycamz = 6176844;
-constexpr long off_scalars = 6177020, off_state = 6177092, dumpsize = 6177096;
-enum scalar {
-    whichcam_,
-    fxcounter_,
-    fx_,
-    maxfx_,
-    camcc1_,
-    camcc2_,
-    mmover_,
-    ccmove_,
-    cbound_,
-    rpos_,
-    rstep_,
-    colstepz_,
-    ccr1_,
-    ccg1_,
-    ccb1_,
-    ccg2_,
-    ccr2_,
-    ccb2_
-};
 uint32_t word(const std::vector<unsigned char> &d, long off); // little-endian
 float fword(const std::vector<unsigned char> &d, long off);
-inline int32_t scalarint(const std::vector<unsigned char> &d, scalar s) {
-    return (int32_t)word(d, off_scalars + 4 * s);
+// A scalar of the dump by its name in the scene store.
+inline int32_t scalarint(const std::vector<unsigned char> &d, const char *name) {
+    return (int32_t)word(d, dumpat(name));
 }
-inline float scalarfloat(const std::vector<unsigned char> &d, scalar s) {
-    return fword(d, off_scalars + 4 * s);
+inline float scalarfloat(const std::vector<unsigned char> &d, const char *name) {
+    return fword(d, dumpat(name));
 }

@@ -2,6 +2,7 @@
 #include "anim/anim.h"
 #include "app/app.h"
 #include "helpers.h"
+#include "world/world.h"
 
 #include <gtest/gtest.h>
 
@@ -13,18 +14,10 @@ class Camera : public ::testing::Test {
   protected:
     void SetUp() override {
         resetscene();
-        startcams();
+        gencams();
         seedrandom(20240601);
     }
 };
-
-SDL_Event keydown(SDLKey sym) {
-    SDL_Event e{};
-    e.type = SDL_KEYDOWN;
-    e.key.type = SDL_KEYDOWN;
-    e.key.keysym.sym = sym;
-    return e;
-}
 
 float eyecoord(const mycam &c, int axis) {
     return axis == 0 ? c.xcampos : axis == 1 ? c.ycampos : c.zcampos;

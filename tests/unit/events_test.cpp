@@ -8,13 +8,10 @@
 
 namespace {
 
-SDL_Event keyevent(Uint8 type, SDLKey sym) {
-    SDL_Event e;
-    std::memset(&e, 0, sizeof e);
-    e.type = type;
-    e.key.type = type;
-    e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
-    e.key.keysym.sym = sym;
+SDL_Event keyup(SDLKey sym) {
+    SDL_Event e = keydown(sym);
+    e.type = e.key.type = SDL_KEYUP;
+    e.key.state = SDL_RELEASED;
     return e;
 }
 
@@ -40,7 +37,7 @@ class Events : public ::testing::Test {
 
 TEST_F(Events, EscapeKeyAsksToEndWithoutTouchingTheCamera) {
     for (int cam : {0, 1}) {
-        EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, SDLK_ESCAPE), cam), 1);
+        EXPECT_EQ(handle(keydown(SDLK_ESCAPE), cam), 1);
         EXPECT_EQ(whichcam, cam);
     }
 }
@@ -54,15 +51,15 @@ TEST_F(Events, QuitRequestAsksToEnd) {
 
 TEST_F(Events, UpPicksTheCarCameraAndDownTheRoamingOneFromEitherCamera) {
     for (int cam : {0, 1}) {
-        EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, SDLK_UP), cam), 0);
+        EXPECT_EQ(handle(keydown(SDLK_UP), cam), 0);
         EXPECT_EQ(whichcam, 1);
-        EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, SDLK_DOWN), cam), 0);
+        EXPECT_EQ(handle(keydown(SDLK_DOWN), cam), 0);
         EXPECT_EQ(whichcam, 0);
     }
 }
 
 TEST_F(Events, RepeatedArrowKeyDownsSimplySetTheCameraAgain) {
-    SDL_Event up = keyevent(SDL_KEYDOWN, SDLK_UP);
+    SDL_Event up = keydown(SDLK_UP);
     for (int k = 0; k < 5; k++) {
         EXPECT_EQ(HandleEvent(&up), 0);
         EXPECT_EQ(whichcam, 1);
@@ -81,12 +78,12 @@ TEST_F(Events, OtherKeysAndKeyReleasesChangeNothing) {
     const SDLKey others[] = {SDLK_LEFT, SDLK_RIGHT, SDLK_SPACE, SDLK_RETURN, SDLK_q, SDLK_a};
     for (int cam : {0, 1}) {
         for (SDLKey k : others) {
-            EXPECT_EQ(handle(keyevent(SDL_KEYDOWN, k), cam), 0) << "key " << k;
+            EXPECT_EQ(handle(keydown(k), cam), 0) << "key " << k;
             EXPECT_EQ(whichcam, cam);
         }
         // Releasing a key is not pressing it: no quit, no camera change.
         for (SDLKey k : {SDLK_ESCAPE, SDLK_UP, SDLK_DOWN}) {
-            EXPECT_EQ(handle(keyevent(SDL_KEYUP, k), cam), 0) << "release " << k;
+            EXPECT_EQ(handle(keyup(k), cam), 0) << "release " << k;
             EXPECT_EQ(whichcam, cam);
         }
     }
@@ -116,9 +113,8 @@ TEST_F(Events, MouseAndWindowEventsChangeNothing) {
 // The handler writes whichcam and nothing else of the scene.
 TEST_F(Events, HandlerTouchesNoOtherSceneValue) {
     const int before[] = {fxcounter, fx, maxfx, camcc1, camcc2, rpos, rstep, colstepz};
-    SDL_Event events[] = {keyevent(SDL_KEYDOWN, SDLK_UP), keyevent(SDL_KEYDOWN, SDLK_DOWN),
-                          keyevent(SDL_KEYDOWN, SDLK_ESCAPE), plainevent(SDL_QUIT),
-                          plainevent(SDL_MOUSEMOTION)};
+    SDL_Event events[] = {keydown(SDLK_UP), keydown(SDLK_DOWN), keydown(SDLK_ESCAPE),
+                          plainevent(SDL_QUIT), plainevent(SDL_MOUSEMOTION)};
     for (SDL_Event &e : events)
         HandleEvent(&e);
     const int after[] = {fxcounter, fx, maxfx, camcc1, camcc2, rpos, rstep, colstepz};

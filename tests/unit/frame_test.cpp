@@ -26,7 +26,7 @@ void frame() {
 // One frame's draws, in order: the director (programme, then the active camera's legs), the
 // walk restarts of the traffic, then the colour cycler with a sweep end.
 TEST_F(Frame, DrawsComeFromDirectorThenWalkRestartsThenCycler) {
-    startcams();
+    gencams();
     seedrandom(1999);
     fxcounter = 2000;
     for (int k = 0; k < nturns; k++)
@@ -92,9 +92,7 @@ TEST_F(Frame, DrawsComeFromDirectorThenWalkRestartsThenCycler) {
 }
 
 TEST_F(Frame, SameSeedAndPressesGiveTheSameStore) {
-    SDL_Event up{};
-    up.type = SDL_KEYDOWN;
-    up.key.keysym.sym = SDLK_UP;
+    SDL_Event up = keydown(SDLK_UP);
     std::vector<unsigned char> first;
     for (int run = 0; run < 2; run++) {
         resetscene();
@@ -126,9 +124,7 @@ TEST_F(Frame, LongRunStaysFiniteAndInRange) {
     std::vector<float> heights(ncarverts);
     for (int k = 0; k < ncarverts; k++)
         heights[k] = car_verts[k].y;
-    SDL_Event up{}, down{};
-    up.type = down.type = SDL_KEYDOWN;
-    up.key.keysym.sym = SDLK_UP, down.key.keysym.sym = SDLK_DOWN;
+    SDL_Event up = keydown(SDLK_UP), down = keydown(SDLK_DOWN);
     int seen[2] = {0, 0};
     for (int n = 1; n <= 12000; n++) { // ten sweeps, a dozen programmes or more
         if (n == 3000) HandleEvent(&up);

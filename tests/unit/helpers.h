@@ -43,16 +43,6 @@ inline float anyfloat(std::mt19937 &g, int lo, int hi, bool negative) {
     return negative ? -v : v;
 }
 
-// The start values world generation gives the two cameras; everything else stays zero.
-inline void startcams() {
-    mycamz[0].ycampos = 800.0f;
-    mycamz[0].camcounter = 2000;
-    mycamz[0].lookcounter = 2000;
-    mycamz[0].looktime = 141;
-    mycamz[1].lookcounter = 2000;
-    mycamz[1].looktime = 101;
-}
-
 // Byte-wise equality of two records of the same type.
 template <class T> bool samebytes(const T &a, const T &b) {
     const unsigned char *p = (const unsigned char *)&a, *q = (const unsigned char *)&b;

@@ -27,13 +27,8 @@ class Traffic : public ::testing::Test {
     // The moving coordinate of a heading.
     static float moving(const car &c, int s) { return s == 0 || s == 2 ? c.zpos : c.xpos; }
     static float still(const car &c, int s) { return s == 0 || s == 2 ? c.xpos : c.zpos; }
-};
 
-// The step tests run twice: on movecar, and on drivecar, which is what traffic does per car
-// (movecar and placecar in one go, taking a quicker road for the common step).
-class TrafficStep : public Traffic, public ::testing::WithParamInterface<void (*)(int)> {
-  protected:
-    void step(int i) { GetParam()(i); }
+    static void step(int i) { movecar(i); }
 };
 
 // Direction of travel of each heading along its moving coordinate.
@@ -41,7 +36,7 @@ const int sign[4] = {-1, -1, +1, +1};
 
 } // namespace
 
-TEST_P(TrafficStep, EachHeadingMovesOnlyItsCoordinateBySpeed) {
+TEST_F(Traffic, EachHeadingMovesOnlyItsCoordinateBySpeed) {
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, 100.0f, 200.0f, 7.5f, 0.0f);
         float from = moving(c, s), other = still(c, s);
@@ -55,7 +50,7 @@ TEST_P(TrafficStep, EachHeadingMovesOnlyItsCoordinateBySpeed) {
     EXPECT_EQ(randomdraws, 0u);
 }
 
-TEST_P(TrafficStep, ValueExactlyOnTheBoundDoesNotWrap) {
+TEST_F(Traffic, ValueExactlyOnTheBoundDoesNotWrap) {
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, sign[s] * 5990.0f, sign[s] * 5990.0f, 10.0f, 50.0f);
         step(0);
@@ -66,7 +61,7 @@ TEST_P(TrafficStep, ValueExactlyOnTheBoundDoesNotWrap) {
 
 // A crossing lands exactly on the opposite bound, and the count restarts from the wrap step's
 // own speed, so the car cannot turn in that step.
-TEST_P(TrafficStep, CrossingTheBoundLandsOnTheOppositeBoundWithoutTurning) {
+TEST_F(Traffic, CrossingTheBoundLandsOnTheOppositeBoundWithoutTurning) {
     for (int s = 0; s < 4; s++) {
         car &c = setcar(0, s, sign[s] * 5995.0f, sign[s] * 5995.0f, 10.0f, 399.0f);
         float other = still(c, s);
@@ -80,7 +75,7 @@ TEST_P(TrafficStep, CrossingTheBoundLandsOnTheOppositeBoundWithoutTurning) {
 }
 
 // The difference lies beyond the bound but rounds onto it: the test sees the exact value.
-TEST_P(TrafficStep, BoundTestUsesTheUnroundedSum) {
+TEST_F(Traffic, BoundTestUsesTheUnroundedSum) {
     const float speed = 10.0001f;
     ASSERT_EQ(f32(-5990.0 - (double)speed), -6000.0f);
     for (int s = 0; s < 4; s++) {
@@ -91,7 +86,7 @@ TEST_P(TrafficStep, BoundTestUsesTheUnroundedSum) {
     }
 }
 
-TEST_P(TrafficStep, CountReachingExactlyTheBlockLengthEndsTheBlockOneStepLater) {
+TEST_F(Traffic, CountReachingExactlyTheBlockLengthEndsTheBlockOneStepLater) {
     car &c = setcar(0, 0, 0.0f, 100.0f, 10.0f, 390.0f);
     step(0);
     EXPECT_EQ(c.blockm, 400.0f);
@@ -106,7 +101,7 @@ TEST_P(TrafficStep, CountReachingExactlyTheBlockLengthEndsTheBlockOneStepLater) 
     EXPECT_EQ(c.offzet, 10.0f); // straight on (radoz is zero): ccmove - speed
 }
 
-TEST_P(TrafficStep, BlockEndTestUsesTheUnroundedCount) {
+TEST_F(Traffic, BlockEndTestUsesTheUnroundedCount) {
     const float speed = 10.00001f;
     ASSERT_EQ(f32(390.0 + (double)speed), 400.0f); // would look like no block end once stored
     car &c = setcar(0, 0, 0.0f, 100.0f, speed, 390.0f);
@@ -118,7 +113,7 @@ TEST_P(TrafficStep, BlockEndTestUsesTheUnroundedCount) {
     EXPECT_EQ(c.zpos, f32((double)f32(100.0 - (double)speed) + e));
 }
 
-TEST_P(TrafficStep, BlockEndPullsTheCarBackByTheOvershoot) {
+TEST_F(Traffic, BlockEndPullsTheCarBackByTheOvershoot) {
     const float want[4][2] = {{1000, 1997}, {997, 2000}, {1000, 2003}, {1003, 2000}};
     for (int s = 0; s < 4; s++) {
         resetscene();
@@ -131,7 +126,7 @@ TEST_P(TrafficStep, BlockEndPullsTheCarBackByTheOvershoot) {
     }
 }
 
-TEST_P(TrafficStep, AfterAWrapTheNextBlockEndsSpeedOffTheGridLine) {
+TEST_F(Traffic, AfterAWrapTheNextBlockEndsSpeedOffTheGridLine) {
     car &c = setcar(0, 0, 0.0f, -5995.0f, 10.0f, 0.0f); // radoz all zero: straight on
     step(0);
     ASSERT_EQ(c.zpos, 6000.0f);
@@ -174,7 +169,7 @@ TEST_F(Traffic, WalkPastTheEndRedrawsStrideThenPosition) {
 
 // New heading and offset for every old heading and outcome, with the one odd entry: from -x
 // onto +z the offset is -ccmove - speed.
-TEST_P(TrafficStep, EveryTransitionSetsItsHeadingAndLaneOffset) {
+TEST_F(Traffic, EveryTransitionSetsItsHeadingAndLaneOffset) {
     const float sp = 7.25f;
     const float ahead = 20.0f - sp, back = sp - 20.0f, odd = -20.0f - sp;
     const struct {
@@ -272,7 +267,7 @@ TEST_F(Traffic, EveryCarIsRedrawnEveryStepAndNothingElseOfTheMeshChanges) {
 
 // From the origin a car turns only on grid points (multiples of the block length, up to
 // rounding) until it wraps.
-TEST_P(TrafficStep, CarsTurnOnGridPointsUntilTheyWrap) {
+TEST_F(Traffic, CarsTurnOnGridPointsUntilTheyWrap) {
     for (int k = 0; k < nturns; k++)
         radoz[k] = drawrandom() % 3;
     car &c = setcar(0, 0, 0.0f, 0.0f, 3.7f, 0.0f);
@@ -288,8 +283,3 @@ TEST_P(TrafficStep, CarsTurnOnGridPointsUntilTheyWrap) {
     }
     EXPECT_GT(ends, 10);
 }
-
-INSTANTIATE_TEST_SUITE_P(Roads, TrafficStep, ::testing::Values(movecar, drivecar),
-                         [](const ::testing::TestParamInfo<void (*)(int)> &p) {
-                             return p.param == movecar ? "movecar" : "drivecar";
-                         });

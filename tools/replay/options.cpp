@@ -190,32 +190,6 @@ partial file, nor does one ended by a signal (it removes the temporary, then end
 signal; a closed pipe or the file size limit is a write error, status 1). A device or a FIFO,
 /dev/null or /dev/stdout among them, is written in place and never replaced.
 
-Dump layout: 6177096 bytes; every value 4 bytes little-endian (floats IEEE single, ints
-two's complement, indices unsigned). Arrays at their declared sizes, records field by field
-in declared order, in this order:
-  cityz        12000 x city  (xpos ypos zpos speed wpos hpos dpos r g b)    at       0
-  city_verts   96000 x (x y z)                                              at  480000
-  city_colors  96000 x (r g b)                                              at 1632000
-  city_indexes 288000 x uint                                                at 2784000
-  carz          6000 x car   (xpos ypos zpos speed wpos hpos dpos r g b
-                              offzet blockm state:int)                      at 3936000
-  car_verts    48000 x (x y z)                                              at 4248000
-  car_colors   48000 x (r g b)                                              at 4824000
-  car_indexes  144000 x uint                                                at 5400000
-  cloudz        1000 x cloud (xpos ypos zpos speed wpos hpos)               at 5976000
-  cloud_verts   4001 x (x y z)                                              at 6000000
-  cloud_indexes 4001 x uint                                                 at 6048012
-  floorz         600 x flooro (xpos ypos zpos speed wpos hpos r g b)        at 6064016
-  floor_verts   2401 x (x y z)                                              at 6085616
-  floor_colors  2401 x (r g b)                                              at 6114428
-  floor_indexes 2401 x uint                                                 at 6143240
-  radoz         6000 x int                                                  at 6152844
-  mycamz           2 x mycam (xcampos ycampos zcampos xcamoldpos ycamoldpos
-                     zcamoldpos xcam ycam zcam xlookpos ylookpos zlookpos
-                     xlookoldpos ylookoldpos zlookoldpos xlook ylook zlook,
-                     then ints camcounter camtime lookcounter looktime)     at 6176844
-then the scalars, at 6177020: whichcam fxcounter fx maxfx camcc1 camcc2 (ints),
-  mmover ccmove cbound (floats), rpos rstep colstepz ccr1 ccg1 ccb1 ccg2 ccr2 ccb2 (ints);
-then the random source's 32-bit state, at 6177092.
 )");
+    printlayout(f);
 }

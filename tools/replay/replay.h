@@ -54,10 +54,21 @@ const char *outerror(const outfile &o, char *err, int errlen); // "cannot write 
 bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
 void dropout(outfile &o);                         // close and remove the temporary file
 
-// ---- dump ----
-constexpr long dumpbytes = 6177096; // every array, every scalar, the random state; 4 bytes each
+// ---- dump: every array, every scalar, then the random state; 4 bytes a value ----
+struct dumppart {
+    const char *name; // as in the scene store
+    const void *at;   // where it lives in memory
+    long bytes;       // in the file and in memory
+    long size;        // of one entry
+    const char *what; // the entry's type and fields, for --help
+};
+extern const dumppart dumpparts[]; // in file order
+extern const int ndumpparts;
+long dumpat(const char *name); // byte offset of an array or scalar in the dump; -1 if none
+long dumpsize();
 // The scene store in the dump layout, little-endian; on failure the reason in err.
 bool writedump(outfile &o, char *err, int errlen);
+void printlayout(FILE *f); // the layout table, for --help
 
 // ---- stills ----
 constexpr int stillw = 1024, stillh = 768;
