@@ -7,7 +7,7 @@
 #        FRAMES frames timed (default 50)
 #        SEED   first seed; pair i builds the world of SEED + i in both programs (default 1000)
 #
-# Neither program is changed to count: bench/libswapcount.so is preloaded, times the frames
+# Neither program is changed to count: tools/libframeshim.so is preloaded, times the frames
 # by their buffer swaps, fixes time() to the seed and posts a quit event when done.
 set -eu
 
@@ -19,7 +19,7 @@ seed=${SEED:-1000}
 
 demo=$build/src/gridcity
 bare=$build/bench/gridcity_bare
-shim=$(cd "$build/bench" && pwd)/libswapcount.so
+shim=$(cd "$build/tools" && pwd)/libframeshim.so
 for f in "$demo" "$bare" "$shim"; do
     [ -e "$f" ] || { echo "fps.sh: $f is missing; build first" >&2; exit 1; }
 done
@@ -46,8 +46,8 @@ run() {
     esac
     name=$1 pair=$2
     shift 2
-    DISPLAY=:$n SWAPCOUNT_WARMUP=$warmup SWAPCOUNT_FRAMES=$frames SWAPCOUNT_SEED=$((seed + pair)) \
-        SWAPCOUNT_OUT="$out/$name" LD_PRELOAD="$shim" \
+    DISPLAY=:$n SHIM_WARMUP=$warmup SHIM_FRAMES=$frames SHIM_SEED=$((seed + pair)) \
+        SHIM_OUT="$out/$name" LD_PRELOAD="$shim" \
         timeout 600 "$@" >>"$out/$name.log" 2>&1 ||
         { echo "fps.sh: $name run $pair failed" >&2; cat "$out/$name.log" >&2; exit 1; }
     echo "  $name seed $((seed + pair)): $(tail -n 1 "$out/$name")"

@@ -15,18 +15,6 @@ static const char usage[] =
     "  drawn SECS    wait up to SECS seconds for a window showing more than one colour\n"
     "  close         send a close request to the application window\n";
 
-static double now() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
-
-static bool uniform(const xpicture &p) {
-    for (size_t i = 3; i < p.rgb.size(); i++)
-        if (p.rgb[i] != p.rgb[i % 3]) return false;
-    return true;
-}
-
 static bool drawn(Display *d, double secs) {
     double end = now() + secs;
     xpicture p;

@@ -1,10 +1,11 @@
 // xkit.cpp -- XTEST input, screen grabs, PNG files and close requests for the tools and tests
 #include "xkit.h"
 
+#include "pngio.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
-#include <png.h>
 
 #include <cstdio>
 
@@ -93,24 +94,17 @@ bool xgrab(Display *d, xpicture &p) {
 bool xsavepng(const char *path, const xpicture &p) {
     FILE *f = fopen(path, "wb");
     if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    bool ok = false;
-    if (info && !setjmp(png_jmpbuf(png))) {
-        png_init_io(png, f);
-        png_set_IHDR(png, info, p.w, p.h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                     PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-        png_write_info(png, info);
-        for (int y = 0; y < p.h; y++)
-            png_write_row(png, p.rgb.data() + (size_t)y * p.w * 3);
-        png_write_end(png, nullptr);
-        ok = true;
-    }
-    png_destroy_write_struct(&png, &info);
+    bool ok = writepng(f, p.w, p.h, p.rgb.data());
     // A full disk shows up only when the buffered rest is written out.
     if (fclose(f) != 0) ok = false;
     if (!ok) remove(path);
     return ok;
+}
+
+bool uniform(const xpicture &p) {
+    for (size_t i = 3; i < p.rgb.size(); i++)
+        if (p.rgb[i] != p.rgb[i % 3]) return false;
+    return true;
 }
 
 static bool takesclose(Display *d, Window w) {

@@ -3,6 +3,7 @@
 
 #include <X11/Xlib.h>
 
+#include <ctime>
 #include <vector>
 
 struct xpicture {
@@ -17,5 +18,13 @@ void xmotion(Display *d, int x, int y);             // pointer to (x, y) on scre
 void xbutton(Display *d, int button, bool down);    // 1 left .. 3 right, 4 and 5 the wheel
 bool xgrab(Display *d, xpicture &p);                // the whole of screen 0, as drawn now
 bool xsavepng(const char *path, const xpicture &p);
+bool uniform(const xpicture &p);   // every pixel the same colour
 Window xappwindow(Display *d);     // the top-level window that takes close requests, or 0
 bool xclose(Display *d, Window w); // what a window manager sends when its close button is hit
+
+// Seconds on a monotonic clock; inline, so the preloaded shim has it without linking this kit.
+inline double now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec / 1e9;
+}

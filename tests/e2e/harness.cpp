@@ -16,12 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-double now() {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec + t.tv_nsec / 1e9;
-}
-
 void nap(double secs) {
     usleep((useconds_t)(secs * 1e6));
 }
@@ -184,12 +178,6 @@ void freeze(child &c) {
 
 void thaw(child &c) {
     kill(c.pid, SIGCONT);
-}
-
-bool uniform(const xpicture &p) {
-    for (size_t i = 3; i < p.rgb.size(); i++)
-        if (p.rgb[i] != p.rgb[i % 3]) return false;
-    return true;
 }
 
 bool cursorhidden(Display *d) {

@@ -7,7 +7,6 @@
 #include <sys/types.h>
 #include <vector>
 
-double now(); // seconds on a monotonic clock
 void nap(double secs);
 
 // A child process in its own process group, killed with its group when the guard goes, and
@@ -57,7 +56,6 @@ bool runframes(child &c, xserver &x, int n, xpicture &last, double secs = 20);
 
 // A window is mapped and the screen is not uniform; false at once if the demo has ended.
 bool drawnwithin(xserver &x, child &c, double secs);
-bool uniform(const xpicture &p);
 
 bool cursorhidden(Display *d); // the pointer shows as a fully transparent image
 

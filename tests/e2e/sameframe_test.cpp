@@ -21,10 +21,10 @@ static void demoframe(const char *seed, int n, int up, xpicture &shot) {
     child g;
     std::string frame = std::to_string(n), press = std::to_string(up);
     ASSERT_TRUE(startdemo(g, x,
-                          {{"LD_PRELOAD", FREEZE_LIB},
-                           {"FREEZE_SEED", seed},
-                           {"FREEZE_FRAME", frame.c_str()},
-                           {"FREEZE_UP", up ? press.c_str() : nullptr}}));
+                          {{"LD_PRELOAD", FRAMESHIM},
+                           {"SHIM_SEED", seed},
+                           {"SHIM_STOP", frame.c_str()},
+                           {"SHIM_UP", up ? press.c_str() : nullptr}}));
     ASSERT_TRUE(waitstopped(g, 120)) << "never stopped (ended: " << g.ended << ", status "
                                      << g.status << "); gridcity said: " << errtext(g);
     // Identity below needs 8 bits a channel on screen; a 16-bit visual would round colours.
@@ -36,7 +36,7 @@ static void demoframe(const char *seed, int n, int up, xpicture &shot) {
     XSync(x.d, False);
     ASSERT_TRUE(xgrab(x.d, shot));
     // It goes on and quits as a user would have it, so a stop that broke the loop shows.
-    thaw(g);
+    letgo(g);
     ASSERT_TRUE(xtap(x.d, "Escape"));
     ASSERT_TRUE(waitend(g, 20)) << "still running 20 s after Escape";
     EXPECT_EQ(g.status, 0) << errtext(g);

@@ -3,7 +3,7 @@
 
 #include "stills.h"
 
-#include <png.h>
+#include "pngio.h"
 
 #include <algorithm>
 #include <csignal>
@@ -28,19 +28,6 @@ diff compare(const xpicture &a, const xpicture &b) {
     return d;
 }
 
-static bool readpng(const std::string &path, xpicture &p) {
-    png_image im;
-    memset(&im, 0, sizeof im);
-    im.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&im, path.c_str())) return false;
-    im.format = PNG_FORMAT_RGB;
-    p.rgb.resize(PNG_IMAGE_SIZE(im));
-    if (!png_image_finish_read(&im, nullptr, p.rgb.data(), 0, nullptr)) return false;
-    p.w = (int)im.width;
-    p.h = (int)im.height;
-    return true;
-}
-
 // A file name in the test's working directory, removed when it goes.
 struct scratch {
     std::string path;
@@ -61,7 +48,7 @@ void replaystill(const char *seed, int n, const std::vector<std::string> &presse
     ASSERT_TRUE(spawn(r, argv, {{"DISPLAY", nullptr}}));
     ASSERT_TRUE(waitend(r, 60)) << "gridcity-replay still running after 60 s";
     ASSERT_EQ(r.status, 0) << errtext(r);
-    ASSERT_TRUE(readpng(out.path, p)) << "cannot decode " << out.path;
+    ASSERT_TRUE(readpng(out.path.c_str(), p.w, p.h, p.rgb)) << "cannot decode " << out.path;
 }
 
 bool identical(const xpicture &shot, const xpicture &still, const char *stem) {
@@ -91,10 +78,10 @@ static scratch framefile("stepped-frame", ".txt");
 void startstepping(xserver &x, child &g, const char *seed, bool free) {
     remove(framefile.path.c_str());
     ASSERT_TRUE(startdemo(g, x,
-                          {{"LD_PRELOAD", FREEZE_LIB},
-                           {"FREEZE_SEED", seed},
-                           {"FREEZE_STEP", free ? "0" : "1"},
-                           {"FREEZE_COUNT", framefile.path.c_str()}}));
+                          {{"LD_PRELOAD", FRAMESHIM},
+                           {"SHIM_SEED", seed},
+                           {"SHIM_STOP", free ? "0" : "1"},
+                           {"SHIM_COUNT", framefile.path.c_str()}}));
     if (free) {
         ASSERT_TRUE(drawnwithin(x, g, 60)) << "nothing drawn; gridcity said: " << errtext(g);
     } else {

@@ -1,4 +1,5 @@
 // replay_still_test.cpp -- stills: deterministic, decodable, and showing what is drawn
+#include "pngio.h"
 #include "runreplay.h"
 
 #include "scene/scene.h"
@@ -17,15 +18,7 @@ struct image {
 
 static image decode(const std::string &path) {
     image im;
-    png_image p;
-    memset(&p, 0, sizeof p);
-    p.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&p, path.c_str())) return im;
-    p.format = PNG_FORMAT_RGB;
-    im.rgb.resize(PNG_IMAGE_SIZE(p));
-    if (!png_image_finish_read(&p, nullptr, im.rgb.data(), 0, nullptr)) return image{};
-    im.w = (int)p.width;
-    im.h = (int)p.height;
+    if (!readpng(path.c_str(), im.w, im.h, im.rgb)) return image{};
     return im;
 }
 
