@@ -56,8 +56,14 @@ web: webdeps
 	  -DGRIDCITY_WEB_OUT=$(CURDIR)/$(WEB) > /dev/null
 	NODE_PATH=/usr/share/nodejs cmake --build $(EMBUILD) -j $(NPROC)
 
+# Every test in $(BUILD), then the unit tests and a long checked replay again in a tree of their
+# own built under ASan and UBSan.
+SANBUILD ?= build-san
 test: testdeps build web
 	ctest --test-dir $(BUILD) --output-on-failure -j $(NPROC)
+	cmake -S . -B $(SANBUILD) -G Ninja -DGRIDCITY_SANITIZE=ON > /dev/null
+	cmake --build $(SANBUILD) -j $(NPROC) --target unit_tests gridcity-replay
+	ctest --test-dir $(SANBUILD) --output-on-failure -j $(NPROC) -L sanitize
 
 # Installs the programs, their man pages, menu entry, icons and metainfo under PREFIX (DESTDIR
 # is honoured); uninstall removes what the last install wrote.

@@ -25,63 +25,70 @@ static void turncar(car &c, int chancer) {
     c.offzet = (GLfloat)o;
 }
 
-// Headings 0 and 2 drive along z, 1 and 3 along x; 0 and 1 toward the negative bound.
-static bool alongz(const car &c) {
-    return c.state == 0 || c.state == 2;
-}
-
-void movecar(int i) {
-    car &c = carz[i];
-    bool back = c.state == 0 || c.state == 1;
-    GLfloat &p = alongz(c) ? c.zpos : c.xpos;
-    double dir = back ? -1.0 : 1.0; // a - b is a + (-1 * b) exactly
+// With 6000 cars in random headings a branch on the heading would be mispredicted for most of
+// them, so the heading picks by index: the coordinate that moves, and the axis of the offset.
+// The bound and block length come in as arguments: read from their globals, they would be
+// reloaded after every store to a car, since a store to a float may alias them.
+static inline void move(car &c, double bound, double block) {
+    int s = c.state;
+    bool alongz = s == 0 || s == 2; // headings 0 and 2 drive along z, the others along x
+    bool back = s == 0 || s == 1;   // headings 0 and 1 drive toward the negative bound
+    GLfloat *const axes[2] = {&c.xpos, &c.zpos};
+    GLfloat &p = *axes[alongz];
+    double dir = 1.0 - 2.0 * back; // a - b is a + (-1 * b) exactly
     double speed = c.speed;
 
     // Bound and block tests see the exact sums, before they are rounded into the record.
     double v = (double)p + dir * speed;
     double b = (double)c.blockm + speed;
     p = (GLfloat)v;
-    if (dir * v > cbound) {
-        p = back ? cbound : -cbound;
+    if (dir * v > bound) {
+        p = (GLfloat)(back ? bound : -bound);
         b = speed; // the wrap clears the count, then this step's distance is counted
     }
     c.blockm = (GLfloat)b;
-    if (b > mmover) {
-        double e = b - mmover; // the overshoot, dropped: the car turns on the block end
+    if (b > block) {
+        double e = b - block; // the overshoot, dropped: the car turns on the block end
         p = (GLfloat)(p - dir * e);
         c.blockm = 0.0f;
         turncar(c, Randooz());
     }
 }
 
+void movecar(int i) {
+    move(carz[i], cbound, mmover);
+}
+
 // The lane offset moves the whole box across the direction of travel; it is never rotated.
-// The far corner adds position, extent, then offset, left to right.
+// The other axis adds -0.0, which leaves every value as it is, signed zeros too. The far
+// corner adds position, extent, then offset, left to right.
 void placecar(int i) {
     const car &c = carz[i];
-    double x = c.xpos, z = c.zpos, w = c.wpos, d = c.dpos, o = c.offzet;
-    GLfloat x0, x1, z0, z1;
-    if (alongz(c)) {
-        x0 = (GLfloat)(x + o), x1 = (GLfloat)(x + w + o);
-        z0 = c.zpos, z1 = (GLfloat)(z + d);
-    } else {
-        x0 = c.xpos, x1 = (GLfloat)(x + w);
-        z0 = (GLfloat)(z + o), z1 = (GLfloat)(z + d + o);
-    }
+    double x = c.xpos, z = c.zpos, w = c.wpos, d = c.dpos;
+    bool alongz = c.state == 0 || c.state == 2; // then the offset is along x
+    const double offs[2] = {-0.0, c.offzet};
+    double ox = offs[alongz], oz = offs[!alongz];
+    GLfloat x0 = (GLfloat)(x + ox), x1 = (GLfloat)(x + w + ox);
+    GLfloat z0 = (GLfloat)(z + oz), z1 = (GLfloat)(z + d + oz);
     // Box corners: 0-3 around the face at z0, 4-7 the same at z1; 1, 2, 5, 6 at x1. The y
     // values stay as built.
     Vertex3 *v = &car_verts[8 * i];
-    const GLfloat xs[8] = {x0, x1, x1, x0, x0, x1, x1, x0};
-    for (int n = 0; n < 8; n++) {
-        v[n].x = xs[n];
-        v[n].z = n < 4 ? z0 : z1;
-    }
+    v[0].x = x0, v[0].z = z0;
+    v[1].x = x1, v[1].z = z0;
+    v[2].x = x1, v[2].z = z0;
+    v[3].x = x0, v[3].z = z0;
+    v[4].x = x0, v[4].z = z1;
+    v[5].x = x1, v[5].z = z1;
+    v[6].x = x1, v[6].z = z1;
+    v[7].x = x0, v[7].z = z1;
 }
 
 // A car's move and its vertices touch nothing of any other car, so each car is moved and
 // redrawn in one go. Block ends read the turn table in car order.
 void traffic() {
+    double bound = cbound, block = mmover;
     for (int i = 0; i < ncars; i++) {
-        movecar(i);
+        move(carz[i], bound, block);
         placecar(i);
     }
 }
