@@ -3,23 +3,28 @@
 
 #include <cstring> // memset, for resetscene
 
-city cityz[nbuildings];
-Vertex3 city_verts[ncityverts];
-Vertex3 city_colors[ncityverts];
-GLuint city_indexes[ncityindexes];
-car carz[ncars];
-Vertex3 car_verts[ncarverts];
-Vertex3 car_colors[ncarverts];
-GLuint car_indexes[ncarindexes];
-cloud cloudz[nclouds];
-Vertex3 cloud_verts[ncloudverts + 1];
-GLuint cloud_indexes[ncloudverts + 1];
-flooro floorz[ntiles];
-Vertex3 floor_verts[nfloorverts + 1];
-Vertex3 floor_colors[nfloorverts + 1];
-GLuint floor_indexes[nfloorverts + 1];
-int radoz[nturns];
-mycam mycamz[ncams];
+// Every array, defined here and zeroed by resetscene.
+#define ARRAYS(X)                                                                                  \
+    X(city, cityz, nbuildings)                                                                     \
+    X(Vertex3, city_verts, ncityverts)                                                             \
+    X(Vertex3, city_colors, ncityverts)                                                            \
+    X(GLuint, city_indexes, ncityindexes)                                                          \
+    X(car, carz, ncars)                                                                            \
+    X(Vertex3, car_verts, ncarverts)                                                               \
+    X(Vertex3, car_colors, ncarverts)                                                              \
+    X(GLuint, car_indexes, ncarindexes)                                                            \
+    X(cloud, cloudz, nclouds)                                                                      \
+    X(Vertex3, cloud_verts, ncloudverts + 1)                                                       \
+    X(GLuint, cloud_indexes, ncloudverts + 1)                                                      \
+    X(flooro, floorz, ntiles)                                                                      \
+    X(Vertex3, floor_verts, nfloorverts + 1)                                                       \
+    X(Vertex3, floor_colors, nfloorverts + 1)                                                      \
+    X(GLuint, floor_indexes, nfloorverts + 1)                                                      \
+    X(int, radoz, nturns)                                                                          \
+    X(mycam, mycamz, ncams)
+
+#define DEFINEARRAY(type, name, n) type name[n];
+ARRAYS(DEFINEARRAY)
 
 // Every scalar with its start value: defined with it here, and put back to it by resetscene.
 #define SCALARS(X)                                                                                 \
@@ -46,26 +51,9 @@ mycam mycamz[ncams];
 #define DEFINE(type, name, start) type name = start;
 SCALARS(DEFINE)
 
-#define ZERO(a) std::memset(a, 0, sizeof(a))
-
 void resetscene() {
-    ZERO(cityz);
-    ZERO(city_verts);
-    ZERO(city_colors);
-    ZERO(city_indexes);
-    ZERO(carz);
-    ZERO(car_verts);
-    ZERO(car_colors);
-    ZERO(car_indexes);
-    ZERO(cloudz);
-    ZERO(cloud_verts);
-    ZERO(cloud_indexes);
-    ZERO(floorz);
-    ZERO(floor_verts);
-    ZERO(floor_colors);
-    ZERO(floor_indexes);
-    ZERO(radoz);
-    ZERO(mycamz);
+#define ZERO(type, name, n) std::memset(name, 0, sizeof(name));
+    ARRAYS(ZERO)
 #define RESET(type, name, start) name = start;
     SCALARS(RESET)
 }
