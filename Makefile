@@ -35,7 +35,7 @@ webdeps:
 	$(call install,$(WEBPKGS))
 
 configure:
-	cmake -S . -B $(BUILD) -G Ninja -DGRIDCITY_WEB_DIR=$(CURDIR)/$(WEB) > /dev/null
+	cmake -S . -B $(BUILD) -G Ninja -DGRIDCITY_SANITIZE=OFF -DGRIDCITY_WEB_DIR=$(CURDIR)/$(WEB) > /dev/null
 
 build: configure
 	cmake --build $(BUILD) -j $(NPROC)
