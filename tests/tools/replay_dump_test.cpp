@@ -46,7 +46,7 @@ TEST(ReplayDump, HoldsEveryPartOfTheLayoutInOrder) {
     static_assert(std::endian::native == std::endian::little, "compares raw host memory");
     std::vector<unsigned char> d =
         dumpof({"--seed", "424242", "--frames", "700", "--press", "650:up"});
-    ASSERT_EQ((long)d.size(), dumpsize());
+    ASSERT_EQ((long)d.size(), dumpbytes);
     demoframes(424242, 700, 650, SDLK_UP);
     long off = 0;
     for (int k = 0; k < ndumpparts; k++) {
@@ -54,12 +54,13 @@ TEST(ReplayDump, HoldsEveryPartOfTheLayoutInOrder) {
         EXPECT_EQ(memcmp(&d[off], p.at, p.bytes), 0) << p.name << " at " << off;
         off += p.bytes;
     }
+    EXPECT_EQ(off, dumpbytes);
 }
 
 TEST(ReplayDump, FreshWorldHasStartValuesAndTheGenerationsRandomState) {
     const uint32_t seed = 3141592653u;
     std::vector<unsigned char> d = dumpof({"--seed", "3141592653"});
-    ASSERT_EQ((long)d.size(), dumpsize());
+    ASSERT_EQ((long)d.size(), dumpbytes);
     EXPECT_EQ(scalarfloat(d, "mmover"), 400.0f);
     EXPECT_EQ(scalarfloat(d, "ccmove"), 20.0f);
     EXPECT_EQ(scalarfloat(d, "cbound"), 6000.0f);
@@ -86,7 +87,7 @@ TEST(ReplayDump, SameSeedGivesTheSameBytesAndOtherSeedsDiffer) {
     std::vector<unsigned char> a = dumpof({"--seed", "77", "--frames", "40"});
     std::vector<unsigned char> b = dumpof({"--seed", "77", "--frames", "40"});
     std::vector<unsigned char> c = dumpof({"--seed", "78", "--frames", "40"});
-    ASSERT_EQ((long)a.size(), dumpsize());
+    ASSERT_EQ((long)a.size(), dumpbytes);
     EXPECT_TRUE(a == b);
     ASSERT_EQ(c.size(), a.size());
     EXPECT_NE(memcmp(&a[dumpat("cityz")], &c[dumpat("cityz")], 480000), 0);
@@ -99,7 +100,7 @@ TEST(ReplayDump, SameSeedGivesTheSameBytesAndOtherSeedsDiffer) {
 
 TEST(ReplayDump, SeedsDifferingOnlyInTheTopBitBuildTheSameCity) {
     std::vector<unsigned char> a = dumpof({"--seed", "5"}), b = dumpof({"--seed", "2147483653"});
-    ASSERT_EQ((long)a.size(), dumpsize());
+    ASSERT_EQ((long)a.size(), dumpbytes);
     ASSERT_EQ(b.size(), a.size());
     EXPECT_EQ(memcmp(a.data(), b.data(), dumpat("randomstate")), 0);
     EXPECT_EQ(word(a, dumpat("randomstate")) ^ word(b, dumpat("randomstate")),
@@ -119,7 +120,7 @@ TEST(ReplayDump, ClockSeedIsReportedAndReproducesTheRun) {
 TEST(ReplayDump, ColourSweepAdvancesTenBuildingsEachFrame) {
     for (int n : {1, 1199, 1250}) {
         std::vector<unsigned char> d = dumpof({"--seed", "5", "--frames", std::to_string(n)});
-        ASSERT_EQ((long)d.size(), dumpsize());
+        ASSERT_EQ((long)d.size(), dumpbytes);
         EXPECT_EQ(scalarint(d, "colstepz"), 10 * n % 11999) << n;
     }
 }

@@ -32,7 +32,7 @@ TEST(ReplayOutput, FifosAndDevicesAreWrittenInPlace) {
     close(keep);
     reader.join();
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ((long)got.size(), dumpsize());
+    EXPECT_EQ((long)got.size(), dumpbytes);
     struct stat st;
     ASSERT_EQ(stat(fifo.c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
@@ -47,7 +47,7 @@ TEST(ReplayOutput, FifosAndDevicesAreWrittenInPlace) {
                [&] { dup2(open(log.c_str(), O_WRONLY | O_APPEND), 1); });
     EXPECT_EQ(r.status, 0) << r.err;
     std::vector<unsigned char> appended = readfile(log);
-    EXPECT_EQ((long)appended.size(), 3 + dumpsize());
+    EXPECT_EQ((long)appended.size(), 3 + dumpbytes);
     EXPECT_TRUE(appended.size() > 3 && !memcmp(appended.data(), "old", 3) &&
                 std::equal(got.begin(), got.end(), appended.begin() + 3));
 
@@ -93,8 +93,8 @@ TEST(ReplayOutput, LinksAreFollowedToTheFileTheyName) {
         ASSERT_EQ(lstat(s.path(name).c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << name << " was replaced";
     }
-    EXPECT_EQ((long)readfile(real).size(), dumpsize());
-    EXPECT_EQ((long)readfile(s.path("sub/new")).size(), dumpsize());
+    EXPECT_EQ((long)readfile(real).size(), dumpbytes);
+    EXPECT_EQ((long)readfile(s.path("sub/new")).size(), dumpbytes);
     // The replaced file keeps its mode; no temporary is left beside the link or the file.
     struct stat st;
     ASSERT_EQ(stat(real.c_str(), &st), 0);
@@ -144,7 +144,7 @@ TEST(ReplayOutput, ClosedDescriptorsAreNeverTakenByAnOutput) {
             setenv("EGL_LOG_LEVEL", "debug", 1);
         });
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ((long)readfile(s.path("d.bin")).size(), dumpsize());
+    EXPECT_EQ((long)readfile(s.path("d.bin")).size(), dumpbytes);
 }
 
 TEST(ReplayOutput, ClosedPipeAndFileSizeLimitAreWriteErrors) {

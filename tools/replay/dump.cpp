@@ -96,17 +96,10 @@ static bool words(FILE *f, const void *p, size_t bytes) {
     }
 }
 
-static bool writeall(FILE *f) {
+bool writedump(FILE *f) {
     for (const dumppart &p : dumpparts)
         if (!words(f, p.at, (size_t)p.bytes)) return false;
     return true;
-}
-
-long dumpsize() {
-    long n = 0;
-    for (const dumppart &p : dumpparts)
-        n += p.bytes;
-    return n;
 }
 
 void printlayout(FILE *f) {
@@ -114,7 +107,7 @@ void printlayout(FILE *f) {
             "Dump layout: %ld bytes; every value 4 bytes little-endian (floats IEEE single, ints\n"
             "two's complement, indices unsigned). Arrays at their declared sizes, records field\n"
             "by field in declared order, in this order:\n",
-            dumpsize());
+            dumpbytes);
     // One row an array; a record's field list may run over several lines, the offset ends
     // the last of them.
     long at = 0;
@@ -146,7 +139,7 @@ void printlayout(FILE *f) {
 }
 
 bool writedump(outfile &o, char *err, int errlen) {
-    if (writeall(o.f)) return true;
+    if (writedump(o.f)) return true;
     outerror(o, err, errlen);
     return false;
 }

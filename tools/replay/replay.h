@@ -64,10 +64,11 @@ struct dumppart {
 };
 extern const dumppart dumpparts[]; // in file order
 extern const int ndumpparts;
-long dumpat(const char *name); // byte offset of an array or scalar in the dump; -1 if none
-long dumpsize();
+constexpr long dumpbytes = 6177096; // the parts' sizes added up
+long dumpat(const char *name);      // byte offset of an array or scalar in the dump; -1 if none
 // The scene store in the dump layout, little-endian; on failure the reason in err.
 bool writedump(outfile &o, char *err, int errlen);
+bool writedump(FILE *f);   // the same bytes to any stream
 void printlayout(FILE *f); // the layout table, for --help
 
 // ---- stills ----
