@@ -1,5 +1,6 @@
 // main.cpp -- gridcity's entry: video set-up, the frame loop, shutdown
 #include "app.h"
+#include "screen.h"
 
 #include "../anim/anim.h"
 #include "../render/render.h"
@@ -24,6 +25,7 @@ int main(int argc, char *argv[]) {
     (void)argv;
 
     // --- set up: video, GL state, world ---
+    fitscreen();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fail("Video initialization failed: %s\n", SDL_GetError());
 
     const SDL_VideoInfo *videoInfo = SDL_GetVideoInfo();
