@@ -127,6 +127,17 @@ static int tolerate(Display *, XErrorEvent *) {
 // Windows come and go while a program starts (SDL makes and drops one to probe the GL visual),
 // so one may be gone between the query and the look at it. Xlib's default handler would end
 // this process for that; here the window simply does not count.
+// A window manager's frame holds the application's window one level down.
+static Window framed(Display *d, Window frame) {
+    Window root, parent, *kids = nullptr, found = 0;
+    unsigned int n = 0;
+    if (XQueryTree(d, frame, &root, &parent, &kids, &n))
+        for (unsigned int i = 0; i < n && !found; i++)
+            if (takesclose(d, kids[i])) found = kids[i];
+    if (kids) XFree(kids);
+    return found;
+}
+
 Window xappwindow(Display *d) {
     XSync(d, False);
     int (*before)(Display *, XErrorEvent *) = XSetErrorHandler(tolerate);
@@ -136,9 +147,8 @@ Window xappwindow(Display *d) {
     if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &kids, &n)) {
         for (unsigned int i = 0; i < n && !found; i++) {
             XWindowAttributes a;
-            if (XGetWindowAttributes(d, kids[i], &a) && a.map_state == IsViewable &&
-                takesclose(d, kids[i]))
-                found = kids[i];
+            if (XGetWindowAttributes(d, kids[i], &a) && a.map_state == IsViewable)
+                found = takesclose(d, kids[i]) ? kids[i] : framed(d, kids[i]);
         }
     }
     if (kids) XFree(kids);

@@ -19,7 +19,8 @@ void xbutton(Display *d, int button, bool down);    // 1 left .. 3 right, 4 and 
 bool xgrab(Display *d, xpicture &p);                // the whole of screen 0, as drawn now
 bool xsavepng(const char *path, const xpicture &p);
 bool uniform(const xpicture &p);   // every pixel the same colour
-Window xappwindow(Display *d);     // the top-level window that takes close requests, or 0
+Window xappwindow(Display *d);     // the top-level window that takes close requests (in a window
+                                   // manager's frame or not), or 0
 bool xclose(Display *d, Window w); // what a window manager sends when its close button is hit
 
 // Seconds on a monotonic clock; inline, so the preloaded shim has it without linking this kit.

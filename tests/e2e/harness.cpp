@@ -134,13 +134,12 @@ xserver::~xserver() {
     }
 }
 
-bool startx(xserver &x) {
+bool startx(xserver &x, const char *screen) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
     std::string fd = std::to_string(fds[1]);
     bool ok = spawnkeeping(
-        x.proc,
-        {"Xvfb", "-displayfd", fd, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+        x.proc, {"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
         {}, fds[1]);
     close(fds[1]);
     std::string number;

@@ -38,7 +38,7 @@ struct xserver {
     ~xserver();
 };
 
-bool startx(xserver &x);
+bool startx(xserver &x, const char *screen = "1024x768x24"); // WIDTHxHEIGHTxDEPTH
 
 // gridcity (the build's, or the program bin) on a display; extra environment changes go after
 // DISPLAY.
