@@ -28,6 +28,35 @@ diff compare(const xpicture &a, const xpicture &b) {
     return d;
 }
 
+box letterbox(int w, int h) {
+    box b;
+    if (w * 768 <= h * 1024) {
+        b.w = w;
+        b.h = w * 768 / 1024;
+    } else {
+        b.h = h;
+        b.w = h * 1024 / 768;
+    }
+    b.x = (w - b.w) / 2;
+    b.y = (h - b.h) / 2;
+    return b;
+}
+
+bool inside(const box &b, int x, int y) {
+    return x >= b.x && x < b.x + b.w && y >= b.y && y < b.y + b.h;
+}
+
+long litoutside(const xpicture &p, const box &b, int dx, int dy) {
+    box at = {b.x + dx, b.y + dy, b.w, b.h};
+    long lit = 0;
+    for (int y = 0; y < p.h; y++)
+        for (int x = 0; x < p.w; x++) {
+            const unsigned char *c = &p.rgb[((size_t)y * p.w + x) * 3];
+            if (!inside(at, x, y)) lit += c[0] || c[1] || c[2];
+        }
+    return lit;
+}
+
 // A file name in the test's working directory, removed when it goes.
 struct scratch {
     std::string path;

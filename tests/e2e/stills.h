@@ -23,6 +23,14 @@ diff compare(const xpicture &a, const xpicture &b);
 // Pictures that must not match differ clearly, not in a stray pixel.
 constexpr long unlike = 1000;
 
+// Where the SDL layer puts the 1024x768 picture in a w x h window: as large as fits, centred.
+struct box {
+    int x, y, w, h;
+};
+box letterbox(int w, int h);
+bool inside(const box &b, int x, int y);
+long litoutside(const xpicture &p, const box &b, int dx = 0, int dy = 0); // box moved by dx, dy
+
 // gridcity-replay's still of seed s after n frames, with the presses given ("20:up", "24:down").
 // Fails the test (fatally) when the replay cannot give one.
 void replaystill(const char *seed, int n, const std::vector<std::string> &presses, xpicture &p);
