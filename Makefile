@@ -9,7 +9,7 @@ WEBPKGS = cmake ninja-build emscripten node-acorn
 # What the Debian package is made with (dpkg-shlibdeps, and file, which CPack asks what is ELF).
 PKGPKGS = dpkg-dev file
 TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgrind chromium \
-           python3 appstream desktop-file-utils
+           python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -1,0 +1,187 @@
+// saver_test.cpp -- gridcity-saver as a hack: in a window it is given, and under xscreensaver
+// GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+#include <gtest/gtest.h>
+
+#include "stills.h"
+
+#include <X11/extensions/scrnsaver.h>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+static std::string hex(unsigned long id) {
+    char s[24];
+    snprintf(s, sizeof s, "0x%lx", id);
+    return s;
+}
+
+// The screen with a box of the window's size at (x, y) cut out of it.
+static xpicture cut(const xpicture &p, int x, int y, int w, int h) {
+    xpicture c;
+    c.w = w;
+    c.h = h;
+    for (int r = 0; r < h; r++)
+        c.rgb.insert(c.rgb.end(), p.rgb.begin() + ((size_t)(y + r) * p.w + x) * 3,
+                     p.rgb.begin() + ((size_t)(y + r) * p.w + x + w) * 3);
+    return c;
+}
+
+TEST(Saver, BadArgumentsSayWhyInOneLineWithStatusTwo) {
+    for (const char *arg : {"-bogus", "-window-id"}) {
+        child s;
+        ASSERT_TRUE(spawn(s, {SAVER_BIN, arg}, {}));
+        ASSERT_TRUE(waitend(s, 10));
+        EXPECT_EQ(s.status, 2) << arg;
+        std::string said = errtext(s);
+        EXPECT_EQ(said.rfind("gridcity-saver: ", 0), 0u) << said;
+        EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    }
+}
+
+// A plain window of an odd size: the city fills it letterboxed and nothing else is drawn, the
+// X screensaver still comes on while it runs, and destroying the window ends it at once with a
+// failure. XSCREENSAVER_WINDOW wins over -window-id, and the standard switches pass.
+TEST(Saver, DrawsIntoTheWindowItIsGivenAndEndsWhenTheWindowGoes) {
+    xserver x;
+    ASSERT_TRUE(startx(x)) << errtext(x.proc);
+    int screen = DefaultScreen(x.d);
+    Window host = XCreateSimpleWindow(x.d, RootWindow(x.d, screen), 100, 50, 640, 400, 0,
+                                      BlackPixel(x.d, screen), BlackPixel(x.d, screen));
+    XMapWindow(x.d, host);
+    XSetScreenSaver(x.d, 1, 0, DontPreferBlanking, AllowExposures);
+    XSync(x.d, False);
+    std::string id = hex(host);
+    child s;
+    ASSERT_TRUE(spawn(s, {SAVER_BIN, "-window-id", "0x1", "-fps", "--install", "-visual", "best"},
+                      {{"DISPLAY", x.name.c_str()},
+                       {"WAYLAND_DISPLAY", nullptr},
+                       {"XSCREENSAVER_WINDOW", id.c_str()}}));
+    xpicture shot;
+    double end = now() + 60;
+    do {
+        ASSERT_FALSE(waitend(s, 0.1)) << "ended with status " << s.status << ": " << errtext(s);
+        ASSERT_TRUE(xgrab(x.d, shot));
+    } while (uniform(shot) && now() < end);
+    ASSERT_FALSE(uniform(shot)) << "nothing drawn in 60 s";
+    box b = letterbox(640, 400);
+    EXPECT_EQ(litoutside(shot, b, 100, 50), 0);
+    EXPECT_FALSE(uniform(cut(shot, 100 + b.x, 50 + b.y, b.w, b.h)));
+
+    XScreenSaverInfo *info = XScreenSaverAllocInfo();
+    end = now() + 10;
+    do {
+        nap(0.1);
+        XScreenSaverQueryInfo(x.d, RootWindow(x.d, screen), info);
+    } while (info->state != ScreenSaverOn && now() < end);
+    EXPECT_EQ(info->state, ScreenSaverOn) << "the saver held the screensaver off";
+    XFree(info);
+
+    XDestroyWindow(x.d, host);
+    XSync(x.d, False);
+    ASSERT_TRUE(waitend(s, 2)) << "still running 2 s after its window went";
+    EXPECT_NE(s.status, 0);
+}
+
+// The processes running a program from dir.
+static std::vector<pid_t> runningfrom(const std::string &dir) {
+    std::vector<pid_t> found;
+    DIR *proc = opendir("/proc");
+    if (!proc) return found;
+    while (dirent *e = readdir(proc)) {
+        pid_t pid = atoi(e->d_name);
+        char exe[4096];
+        ssize_t n = pid > 0 ? readlink(("/proc/" + std::string(e->d_name) + "/exe").c_str(), exe,
+                                       sizeof exe - 1)
+                            : -1;
+        if (n > 0 && std::string(exe, (size_t)n).rfind(dir + "/", 0) == 0) found.push_back(pid);
+    }
+    closedir(proc);
+    return found;
+}
+
+// A private home for the daemon, its settings listing only this hack, and copies of the hack and
+// the demo it runs where an unprivileged user can run them; all gone with the test.
+struct xsshome {
+    std::string dir;
+    ~xsshome() {
+        for (pid_t p : runningfrom(dir))
+            kill(p, SIGKILL);
+        if (!dir.empty()) fs::remove_all(dir);
+    }
+};
+
+static bool makehome(xsshome &h, uid_t uid, gid_t gid) {
+    char dir[] = "/tmp/gridcity-xss-XXXXXX";
+    if (!mkdtemp(dir)) return false;
+    h.dir = dir;
+    fs::copy_file(SAVER_BIN, h.dir + "/gridcity-saver");
+    fs::copy_file(GRIDCITY_BIN, h.dir + "/gridcity");
+    std::ofstream(h.dir + "/.xscreensaver")
+        << "mode: one\nselected: 0\nlock: False\nsplash: False\nfade: False\nunfade: False\n"
+        << "timeout: 0:30:00\nprograms: GL: " << h.dir << "/gridcity-saver -root \\n\n";
+    for (const char *f : {"", "/gridcity-saver", "/gridcity", "/.xscreensaver"})
+        if (chown((h.dir + f).c_str(), uid, gid) != 0 && getuid() == 0) return false;
+    return true;
+}
+
+static bool command(const xserver &x, const char *what) {
+    child c;
+    if (!spawn(c, {"xscreensaver-command", what}, {{"DISPLAY", x.name.c_str()}})) return false;
+    return waitend(c, 10) && c.status == 0;
+}
+
+// Debian's xscreensaver, with a private home listing only this hack: activation blanks the
+// screen with the moving city, letterboxed; deactivation ends the hack within 2 s. xscreensaver
+// runs no hack as root, so as root the daemon runs as nobody.
+TEST(Saver, RunsUnderXscreensaver) {
+    xserver x;
+    ASSERT_TRUE(startx(x, "1280x720x24")) << errtext(x.proc);
+    uid_t uid = getuid();
+    gid_t gid = getgid();
+    std::vector<std::string> argv = {"xscreensaver", "-no-splash"};
+    if (uid == 0) {
+        passwd *nobody = getpwnam("nobody");
+        ASSERT_TRUE(nobody);
+        uid = nobody->pw_uid;
+        gid = nobody->pw_gid;
+        argv.insert(argv.begin(), {"setpriv", "--reuid=" + std::to_string(uid),
+                                   "--regid=" + std::to_string(gid), "--clear-groups", "--"});
+    }
+    xsshome home;
+    ASSERT_TRUE(makehome(home, uid, gid));
+    child daemon;
+    ASSERT_TRUE(spawn(
+        daemon, argv,
+        {{"DISPLAY", x.name.c_str()}, {"HOME", home.dir.c_str()}, {"WAYLAND_DISPLAY", nullptr}}));
+    double end = now() + 20;
+    while (!command(x, "-version") && now() < end)
+        ASSERT_FALSE(waitend(daemon, 0.2)) << errtext(daemon);
+    ASSERT_TRUE(command(x, "-activate")) << errtext(daemon);
+
+    xpicture first, later;
+    end = now() + 60;
+    do {
+        nap(0.1);
+        ASSERT_TRUE(xgrab(x.d, first));
+    } while (uniform(first) && now() < end);
+    ASSERT_FALSE(uniform(first)) << "nothing drawn in 60 s: " << errtext(daemon);
+    ASSERT_FALSE(runningfrom(home.dir).empty());
+    end = now() + 20;
+    do {
+        nap(0.1);
+        ASSERT_TRUE(xgrab(x.d, later));
+    } while (later.rgb == first.rgb && now() < end);
+    EXPECT_NE(later.rgb, first.rgb) << "the city stood still";
+    EXPECT_EQ(litoutside(later, letterbox(1280, 720)), 0);
+
+    ASSERT_TRUE(command(x, "-deactivate"));
+    double t = now();
+    while (!runningfrom(home.dir).empty() && now() < t + 5)
+        nap(0.02);
+    EXPECT_TRUE(runningfrom(home.dir).empty());
+    EXPECT_LT(now() - t, 2.0) << "the hack outlived the deactivation";
+}
