@@ -2,10 +2,8 @@
 //
 // The SDL layer asks for a full-desktop window and scales its 1024x768 picture to the desktop's
 // size, trusting the window manager to give the window that size. With none running the window
-// stays 1024x768 and shows a cropped, offset piece of the picture. Asking the layer for a real
-// mode instead (SDL12COMPAT_OPENGL_SCALING=0) gives a 1024x768 window shown 1:1, cropped on
-// smaller screens; overriding redirection or scaling the window changes nothing. Sizing the
-// window from outside, as a window manager would, makes the layer scale to the whole screen.
+// stays 1024x768 and shows a cropped, offset piece of the picture; sized from outside, as a
+// window manager would size it, the window shows the whole picture scaled to the screen.
 #include "screen.h"
 
 #include <X11/Xatom.h>
@@ -14,6 +12,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <strings.h> // strcasecmp
 #include <poll.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -106,6 +105,9 @@ void fitscreen() {
     const char *display = getenv("DISPLAY"), *driver = getenv("SDL_VIDEODRIVER");
     if (!display || !*display || getenv("SDL_WINDOWID")) return;
     if (driver && *driver && strcmp(driver, "x11") != 0) return;
+    // Unscaled, the layer draws in the window's corner; a 1024x768 window shows it centred.
+    const char *scaling = getenv("SDL12COMPAT_OPENGL_SCALING");
+    if (scaling && (!strcmp(scaling, "0") || !strcasecmp(scaling, "false"))) return;
     pid_t owner = getpid();
     pid_t pid = fork();
     if (pid != 0) return; // the demo goes on whether the watcher started or not

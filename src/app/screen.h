@@ -4,5 +4,5 @@
 // Call before SDL_Init. Where no window manager (or one without full-screen support) runs on
 // the X display, a small watcher process sizes the demo's window to the screen once it is
 // mapped, so the SDL layer's scaled picture is whole, 4:3 and centred. Does nothing on other
-// displays or when the window is someone else's (SDL_WINDOWID).
+// displays, when the window is someone else's (SDL_WINDOWID) or when the layer does not scale.
 void fitscreen();
