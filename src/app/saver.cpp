@@ -28,16 +28,15 @@ static unsigned long windowid(const char *s) {
     return id;
 }
 
-// The demo beside this program (the build tree), else where it is installed.
+// The demo beside this program (the build tree), else where it is installed from here.
 static std::string demopath() {
     char self[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n > 0) {
-        std::string beside(self, (size_t)n);
-        beside = beside.substr(0, beside.rfind('/') + 1) + "gridcity";
-        if (access(beside.c_str(), X_OK) == 0) return beside;
-    }
-    return GRIDCITY_INSTALLED;
+    if (n <= 0) return DEMO_FROM_SAVER;
+    std::string dir(self, (size_t)n);
+    dir = dir.substr(0, dir.rfind('/') + 1);
+    std::string beside = dir + "gridcity";
+    return access(beside.c_str(), X_OK) == 0 ? beside : dir + DEMO_FROM_SAVER;
 }
 
 int main(int argc, char *argv[]) {
