@@ -1,7 +1,7 @@
 // anim.h -- the per-frame animation: camera director, traffic, drift, colour cycling
 #pragma once
 
-#include <GL/gl.h> // GLfloat
+#include "../scene/exact.h" // GLfloat
 
 void calcme();     // one step: director, cloud drift, traffic, ground drift
 void changecolc(); // ten buildings recoloured; new tint and background at each sweep end

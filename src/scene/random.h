@@ -1,6 +1,8 @@
 // random.h -- the one random sequence every draw of the demo comes from
 #pragma once
 
+#include "exact.h" // so every core file refuses inexact maths
+
 #include <cstdint>
 
 // A 32-bit linear congruential generator with 15-bit draws, the same on every platform,

@@ -1,7 +1,7 @@
 // scene.h -- the scene store: every record, geometry array and scalar of the demo
 #pragma once
 
-#include <GL/gl.h> // GLfloat, GLuint
+#include "exact.h" // GLfloat, GLuint
 
 struct SDL_Surface;
 

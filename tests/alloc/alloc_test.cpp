@@ -3,6 +3,8 @@
 #include "scene/scene.h"
 #include "world/world.h"
 
+#include <GL/gl.h> // GLAPIENTRY, for the counting glClearColor
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
