@@ -1,17 +1,18 @@
 // app.h -- the application shell: event handling, shutdown, and the invisible-driver guard
 #pragma once
 
+#include "keys.h" // presskey, which HandleEvent hands key-downs to
+
 #include <SDL.h>
 
 int HandleEvent(SDL_Event *event); // 1 when the event asks the program to end
-int presskey(int sym);             // a key-down of sym, as SDL delivers one, through HandleEvent
 void Quit(int returnCode);         // SDL_Quit, then exit; never returns
 
 // True when SDL's video driver shows nothing ("offscreen", "dummy"): a demo run there could
 // never be seen or quit, so start-up treats it as no display.
 bool invisibledriver(const char *name);
 
-// A key-down event as SDL delivers a press, for presskey, the preloaded shim and the tests.
+// A key-down event as SDL delivers a press, for the preloaded shim and the tests.
 inline SDL_Event keydown(int sym) {
     SDL_Event e = {};
     e.type = SDL_KEYDOWN;

@@ -1,4 +1,5 @@
-// dump.cpp -- the scene store written as one flat little-endian file, and its layout
+// dump.cpp -- the scene store as one flat little-endian stream, for a file or a hash, and its
+// layout
 #include "replay.h"
 
 #include "scene/random.h"
@@ -64,7 +65,7 @@ const dumppart dumpparts[] = {
     {"randomstate", &randomstate, 4, 4, "uint"},
 };
 const int ndumpparts = sizeof dumpparts / sizeof dumpparts[0];
-constexpr int narrays = 17; // the rest are 4-byte scalars
+static_assert(sizeof dumpparts / sizeof dumpparts[0] > narrays);
 
 long dumpat(const char *name) {
     long at = 0;
@@ -77,9 +78,9 @@ long dumpat(const char *name) {
 
 // Every field of every record is 4 bytes, so an array is a run of 4-byte words; on a
 // big-endian host each word is swapped through a small buffer.
-static bool words(FILE *f, const void *p, size_t bytes) {
+static bool words(dumpsink sink, void *ctx, int part, const void *p, size_t bytes) {
     if constexpr (std::endian::native == std::endian::little) {
-        return fwrite(p, 1, bytes, f) == bytes;
+        return sink(ctx, part, p, bytes);
     } else {
         static unsigned char buf[1 << 16];
         const unsigned char *s = (const unsigned char *)p;
@@ -88,7 +89,7 @@ static bool words(FILE *f, const void *p, size_t bytes) {
             for (size_t k = 0; k < n; k += 4)
                 for (int b = 0; b < 4; b++)
                     buf[k + b] = s[k + 3 - b];
-            if (fwrite(buf, 1, n, f) != n) return false;
+            if (!sink(ctx, part, buf, n)) return false;
             s += n;
             bytes -= n;
         }
@@ -96,10 +97,18 @@ static bool words(FILE *f, const void *p, size_t bytes) {
     }
 }
 
-bool writedump(FILE *f) {
-    for (const dumppart &p : dumpparts)
-        if (!words(f, p.at, (size_t)p.bytes)) return false;
+bool walkdump(dumpsink sink, void *ctx) {
+    for (int k = 0; k < ndumpparts; k++)
+        if (!words(sink, ctx, k, dumpparts[k].at, (size_t)dumpparts[k].bytes)) return false;
     return true;
+}
+
+static bool tofile(void *f, int, const void *p, size_t bytes) {
+    return fwrite(p, 1, bytes, (FILE *)f) == bytes;
+}
+
+bool writedump(FILE *f) {
+    return walkdump(tofile, f);
 }
 
 void printlayout(FILE *f) {

@@ -2,7 +2,7 @@
 #include "replay.h"
 
 #include "anim/anim.h"
-#include "app/app.h"
+#include "app/keys.h"
 #include "scene/scene.h"
 #include "world/world.h"
 
@@ -10,12 +10,13 @@
 #include <cstdlib> // exit
 #include <ctime>   // time(), for the seed when none is given
 
-static outfile dumpout, pngout;
+static outfile dumpout, pngout, traceout;
 
 // Every failure after the outputs are opened goes through here: no partial file survives.
 [[noreturn, gnu::format(printf, 2, 3)]] static void stop(int status, const char *fmt, ...) {
     dropout(dumpout);
     dropout(pngout);
+    dropout(traceout);
     closestill();
     va_list ap;
     va_start(ap, fmt);
@@ -48,12 +49,16 @@ int main(int argc, char **argv) {
     // --- outputs, then the GL state before the world, in the demo's order ---
     if (opts.dump && !openout(dumpout, opts.dump, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openout(pngout, opts.png, err, sizeof err)) stop(1, "%s", err);
+    if (opts.trace && !openout(traceout, opts.trace, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openstill(err, sizeof err)) stop(1, "%s", err);
 
     // --- the world, then the frames: events, calcme, changecolc ---
     buildworld(opts.seed);
     const char *why;
     if (opts.check && (why = checkstart())) stop(1, "after world generation (frame 0): %s", why);
+    if (opts.trace && !(traceheader(traceout, opts.seed, err, sizeof err) &&
+                        traceframe(traceout, 0, err, sizeof err)))
+        stop(1, "%s", err);
     int next = 0;
     for (uint64_t f = 1; f <= opts.frames; f++) { // wide: --frames 4294967295 ends
         while (next < opts.npresses && opts.presses[next].frame == f)
@@ -65,6 +70,7 @@ int main(int argc, char **argv) {
             if ((f % checkevery == 0 || f == opts.frames) && (why = checkuntouched()))
                 stop(1, "frame %llu: %s", (unsigned long long)f, why);
         }
+        if (opts.trace && !traceframe(traceout, f, err, sizeof err)) stop(1, "%s", err);
     }
     if (opts.check && opts.frames == 0 && (why = checkuntouched()))
         stop(1, "after world generation (frame 0): %s", why);
@@ -74,6 +80,7 @@ int main(int argc, char **argv) {
     if (opts.png && !writestill(pngout, err, sizeof err)) stop(1, "%s", err);
     if (!closeout(dumpout, err, sizeof err)) stop(1, "%s", err);
     if (!closeout(pngout, err, sizeof err)) stop(1, "%s", err);
+    if (!closeout(traceout, err, sizeof err)) stop(1, "%s", err);
     closestill();
     if (opts.check)
         fprintf(stderr, "gridcity-replay: seed %u, %u frames checked, every invariant holds\n",

@@ -1,7 +1,7 @@
 // options.cpp -- gridcity-replay's command line and its --help
 #include "replay.h"
 
-#include <SDL.h> // SDLK_UP, SDLK_DOWN
+#include "app/keys.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -42,9 +42,9 @@ static bool parsepress(const char *s, press &p, char *err, int errlen) {
         return fail(err, errlen, "--press: frame '%s' is not a number from 1 to 4294967295", num);
     if (p.frame == 0) return fail(err, errlen, "--press: frames count from 1, not 0");
     if (strcmp(colon + 1, "up") == 0)
-        p.key = SDLK_UP;
+        p.key = upkey;
     else if (strcmp(colon + 1, "down") == 0)
-        p.key = SDLK_DOWN;
+        p.key = downkey;
     else
         return fail(err, errlen, "--press: unknown key '%s' (up or down)", colon + 1);
     return true;
@@ -62,7 +62,7 @@ static void addpress(replayopts &o, press p) {
 
 // The long options; the value each carries is parsed in parseopts's switch. getopt_long takes
 // "--opt VALUE" and "--opt=VALUE" alike.
-enum { o_help = 256, o_check, o_seed, o_frames, o_press, o_dump, o_png };
+enum { o_help = 256, o_check, o_seed, o_frames, o_press, o_dump, o_png, o_trace };
 static const option longopts[] = {
     {"help", no_argument, nullptr, o_help},
     {"check", no_argument, nullptr, o_check},
@@ -71,6 +71,7 @@ static const option longopts[] = {
     {"press", required_argument, nullptr, o_press},
     {"dump", required_argument, nullptr, o_dump},
     {"png", required_argument, nullptr, o_png},
+    {"trace", required_argument, nullptr, o_trace},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -121,9 +122,10 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
                 return fail(err, errlen, "--frames '%s' is not a number from 0 to 4294967295", val);
             break;
         case o_dump:
-        case o_png: {
+        case o_png:
+        case o_trace: {
             if (!*val) return fail(err, errlen, "--%s needs a file name", opt->name);
-            (c == o_dump ? o.dump : o.png) = val;
+            (c == o_dump ? o.dump : c == o_png ? o.png : o.trace) = val;
             break;
         }
         case o_press: {
@@ -142,7 +144,9 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
     if (o.png && !strcmp(o.png, "-"))
         return fail(err, errlen, "--png needs a file name, not standard output");
     // Every output against every other: one would replace the other.
-    const struct { const char *opt, *path; } outs[] = {{"--dump", o.dump}, {"--png", o.png}};
+    const struct {
+        const char *opt, *path;
+    } outs[] = {{"--dump", o.dump}, {"--png", o.png}, {"--trace", o.trace}};
     for (const auto &a : outs)
         for (const auto *b = &a + 1; b < std::end(outs); b++)
             if (a.path && b->path && sameout(a.path, b->path))
@@ -156,7 +160,7 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
 void printhelp(FILE *f) {
     fprintf(f, "%s",
             R"(usage: gridcity-replay [--seed S] [--frames N] [--press F:up|F:down]... [--dump FILE]
-                       [--png FILE] [--check]
+                       [--trace FILE] [--png FILE] [--check]
 
 Builds gridcity's world from a seed exactly as the demo does, runs its frames with no display,
 and writes what it holds.
@@ -167,13 +171,21 @@ and writes what it holds.
                   generator's top bit never reaches its draws), so 2^31 cities are distinct
   --frames N      run N frames after building the world (default 0); each frame is the
                   event drain, then calcme, then changecolc, as in the demo's loop
-  --press F:KEY   deliver an arrow-key press (KEY up or down) as a key-down event through
-                  the demo's event handler in the drain of frame F (from 1), before that
-                  frame's step; repeatable, presses of one frame in the order given
+  --press F:KEY   deliver an arrow-key press (KEY up or down) to the demo's key handler
+                  in the event drain of frame F (from 1), before that frame's step;
+                  repeatable, presses of one frame in the order given
   --dump FILE     write the scene store after the last frame (- for standard output)
+  --trace FILE    write a line after world generation (frame 0) and after every frame: the
+                  frame, a 64-bit hash of the dump --dump would write then, and for each
+                  of the dump's parts in layout order a 32-bit hash of the dump up to its
+                  end (two comment lines first: the seed, the column names); - for
+                  standard output. Two builds' traces match when every frame's scene does;
+                  the first line that differs names the frame, its first differing column
+                  the array
   --png FILE      draw the last frame with the demo's own initGL and drawing into an
                   offscreen 1024x768 OpenGL surface (SDL's offscreen driver, no display
-                  needed) and write it as an 8-bit RGB PNG; needs N >= 1
+                  needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a build
+                  with SDL, GL and libpng (not the core-only one)
   --check         check the scene's invariants after world generation and after every
                   frame; stop at the first violation with its frame and exit status 1.
                   Everything the animation rewrites is checked every frame; the arrays and

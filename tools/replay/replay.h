@@ -1,4 +1,4 @@
-// replay.h -- gridcity-replay's parts: options, the dump, stills, the invariant checker
+// replay.h -- gridcity-replay's parts: options, the dump, the trace, stills, the invariant checker
 #pragma once
 
 #include <cstdint>
@@ -9,17 +9,18 @@ constexpr int maxpresses = 4096; // arrow-key presses one run can replay
 
 struct press {
     uint32_t frame; // delivered in the event drain of this frame, before its step
-    int key;        // SDLK_UP or SDLK_DOWN
+    int key;        // upkey or downkey
 };
 
 struct replayopts {
     bool seeded; // --seed given; otherwise the clock, as the demo does
     uint32_t seed;
-    uint32_t frames;  // --frames N
-    const char *dump; // --dump FILE, "-" for standard output; null when not asked
-    const char *png;  // --png FILE; null when not asked
-    bool check;       // --check
-    bool help;        // --help
+    uint32_t frames;   // --frames N
+    const char *dump;  // --dump FILE, "-" for standard output; null when not asked
+    const char *png;   // --png FILE; null when not asked
+    const char *trace; // --trace FILE, "-" for standard output; null when not asked
+    bool check;        // --check
+    bool help;         // --help
     int npresses;
     press presses[maxpresses]; // sorted by frame, command-line order within a frame
 };
@@ -70,6 +71,32 @@ long dumpat(const char *name);      // byte offset of an array or scalar in the 
 bool writedump(outfile &o, char *err, int errlen);
 bool writedump(FILE *f);   // the same bytes to any stream
 void printlayout(FILE *f); // the layout table, for --help
+// The dump as a stream: each part's bytes, in file order, handed to sink in one or more pieces
+// with the part's index in dumpparts.
+using dumpsink = bool (*)(void *ctx, int part, const void *p, size_t bytes);
+bool walkdump(dumpsink sink, void *ctx);
+constexpr int narrays = 17; // the first parts; the rest are 4-byte scalars, the last the state
+
+// ---- trace ----
+// A 64-bit hash of a byte stream fed in pieces of any size (trace.cpp defines it).
+struct streamhash {
+    uint64_t lane[4];
+    uint64_t bytes;        // taken so far
+    unsigned char tail[8]; // the first bytes % 8 hold a word not yet complete
+};
+void hashstart(streamhash &h);
+void hashbytes(streamhash &h, const void *p, size_t n);
+uint64_t hashend(const streamhash &h);
+uint64_t hashof(const void *p, size_t n);
+// The trace's columns: each array, then the scalars together ("scalars"), then the random
+// state ("randomstate").
+constexpr int ntracecols = narrays + 2;
+// Two comment lines, the seed and the columns; then one line per frame (0 is the world as
+// generated): the frame, the hash of the dump --dump would write then, and for each column
+// the hash (low 32 bits) of the dump up to its end, so the first column that differs between
+// two traces names the first array that differs. On failure the reason in err.
+bool traceheader(outfile &o, uint32_t seed, char *err, int errlen);
+bool traceframe(outfile &o, uint64_t frame, char *err, int errlen);
 
 // ---- stills ----
 constexpr int stillw = 1024, stillh = 768;

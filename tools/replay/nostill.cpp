@@ -1,0 +1,14 @@
+// nostill.cpp -- stills in a core-only build, which has no renderer to draw them
+#include "replay.h"
+
+bool openstill(char *err, int errlen) {
+    snprintf(err, (size_t)errlen,
+             "--png needs the full build: this one is core-only, without SDL, GL or libpng");
+    return false;
+}
+
+bool writestill(outfile &, char *, int) {
+    return false;
+}
+
+void closestill() {}
