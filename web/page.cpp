@@ -3,7 +3,7 @@
 #include "web.h"
 
 #include "anim/anim.h"
-#include "app/app.h"
+#include "app/keys.h"
 #include "replay.h"
 #include "scene/scene.h"
 #include "world/world.h"
@@ -88,7 +88,7 @@ uint32_t gc_frames() {
 }
 
 void gc_key(int up) {
-    if (nkeys < maxkeys) keys[nkeys++] = up ? SDLK_UP : SDLK_DOWN; // a full queue drops keys
+    if (nkeys < maxkeys) keys[nkeys++] = up ? upkey : downkey; // a full queue drops keys
 }
 }
 
