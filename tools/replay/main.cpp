@@ -1,4 +1,4 @@
-// main.cpp -- gridcity-replay: any frame of any seed, as a dump, a still or a checked run
+// main.cpp -- gridcity-replay: any frame of any seed, as a dump, a still, a clip or a checked run
 #include "replay.h"
 
 #include "anim/anim.h"
@@ -10,10 +10,14 @@
 #include <cstdlib> // exit
 #include <ctime>   // time(), for the seed when none is given
 
-static outfile dumpout, pngout, traceout;
+static outfile dumpout, pngout, traceout, videoout;
+static bool showing; // a progress line is on the terminal, not ended by a newline
 
 // Every failure after the outputs are opened goes through here: no partial file survives.
 [[noreturn, gnu::format(printf, 2, 3)]] static void stop(int status, const char *fmt, ...) {
+    if (showing) fprintf(stderr, "\n");
+    dropclip(); // before its file goes: ffmpeg could write it again
+    dropout(videoout);
     dropout(dumpout);
     dropout(pngout);
     dropout(traceout);
@@ -50,7 +54,16 @@ int main(int argc, char **argv) {
     if (opts.dump && !openout(dumpout, opts.dump, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !openout(pngout, opts.png, err, sizeof err)) stop(1, "%s", err);
     if (opts.trace && !openout(traceout, opts.trace, err, sizeof err)) stop(1, "%s", err);
-    if (opts.png && !openstill(err, sizeof err)) stop(1, "%s", err);
+    if (opts.video) { // ffmpeg starts before the renderer's threads, so it forks a small process
+        if (!openout(videoout, opts.video, err, sizeof err)) stop(1, "%s", err);
+        char title[96];
+        snprintf(title, sizeof title, "gridcity, seed %u, frames %u to %u", opts.seed, opts.from,
+                 opts.frames);
+        if (!openclip(outname(videoout), opts.video, opts.videokind, opts.rate, title, err,
+                      sizeof err))
+            stop(1, "%s", err);
+    }
+    if ((opts.png || opts.video) && !openstill(err, sizeof err)) stop(1, "%s", err);
 
     // --- the world, then the frames: events, calcme, changecolc ---
     buildworld(opts.seed);
@@ -60,6 +73,8 @@ int main(int argc, char **argv) {
                         traceframe(traceout, 0, err, sizeof err)))
         stop(1, "%s", err);
     int next = 0;
+    clipstats clip = {};
+    uint32_t clipframes = opts.video ? opts.frames - opts.from + 1 : 0;
     for (uint64_t f = 1; f <= opts.frames; f++) { // wide: --frames 4294967295 ends
         while (next < opts.npresses && opts.presses[next].frame == f)
             presskey(opts.presses[next++].key); // only arrow keys: it never asks to end
@@ -71,6 +86,11 @@ int main(int argc, char **argv) {
                 stop(1, "frame %llu: %s", (unsigned long long)f, why);
         }
         if (opts.trace && !traceframe(traceout, f, err, sizeof err)) stop(1, "%s", err);
+        if (opts.video && f >= opts.from) {
+            if (!recordframe(clip, err, sizeof err))
+                stop(1, "%s: frame %llu: %s", opts.video, (unsigned long long)f, err);
+            showing = showprogress(clip, clipframes);
+        }
     }
     if (opts.check && opts.frames == 0 && (why = checkuntouched()))
         stop(1, "after world generation (frame 0): %s", why);
@@ -78,6 +98,19 @@ int main(int argc, char **argv) {
     // --- outputs ---
     if (opts.dump && !writedump(dumpout, err, sizeof err)) stop(1, "%s", err);
     if (opts.png && !writestill(pngout, err, sizeof err)) stop(1, "%s", err);
+    if (opts.video) {
+        if (!closeclip(clip, err, sizeof err)) stop(1, "%s: %s", opts.video, err);
+        if (!closeout(videoout, err, sizeof err)) stop(1, "%s", err);
+        double took = clip.end - clip.start;
+        fprintf(stderr,
+                "gridcity-replay: %s: frames %u to %u (%.2f s at %s fps) in %.1f s, %.1f fps; "
+                "a frame: drawing %.1f ms, reading back %.1f ms, waiting for ffmpeg %.1f ms; "
+                "ffmpeg %.1f ms CPU\n",
+                opts.video, opts.from, opts.frames, clipframes / opts.fps, opts.rate, took,
+                clip.frames / took, 1e3 * clip.drawing / clip.frames,
+                1e3 * clip.reading / clip.frames, 1e3 * clip.waiting / clip.frames,
+                1e3 * clip.encodecpu / clip.frames);
+    }
     if (!closeout(dumpout, err, sizeof err)) stop(1, "%s", err);
     if (!closeout(pngout, err, sizeof err)) stop(1, "%s", err);
     if (!closeout(traceout, err, sizeof err)) stop(1, "%s", err);

@@ -3,7 +3,7 @@
 
 bool openstill(char *err, int errlen) {
     snprintf(err, (size_t)errlen,
-             "--png needs the full build: this one is core-only, without SDL, GL or libpng");
+             "--png and --video need the full build: this one is core-only, without SDL, GL or libpng");
     return false;
 }
 
@@ -12,3 +12,7 @@ bool writestill(outfile &, char *, int) {
 }
 
 void closestill() {}
+
+bool recordframe(clipstats &, char *, int) {
+    return false;
+}

@@ -4,6 +4,7 @@
 #include "app/keys.h"
 
 #include <cstdarg>
+#include <cstdlib> // strtod
 #include <cstring>
 #include <getopt.h>
 #include <iterator> // std::end
@@ -50,6 +51,23 @@ static bool parsepress(const char *s, press &p, char *err, int errlen) {
     return true;
 }
 
+// A positive decimal number of frames per second, at most maxrate: "60", "29.97".
+constexpr double maxrate = 1000;
+static bool parserate(const char *s, double &v) {
+    int digits = 0, dots = 0;
+    for (const char *p = s; *p; p++) {
+        if (*p == '.')
+            dots++;
+        else if (*p >= '0' && *p <= '9')
+            digits++;
+        else
+            return false;
+    }
+    if (digits == 0 || dots > 1 || strlen(s) > 16) return false;
+    v = strtod(s, nullptr);
+    return v > 0 && v <= maxrate;
+}
+
 // Stable insertion by frame, so presses of one frame keep their command-line order.
 static void addpress(replayopts &o, press p) {
     int i = o.npresses++;
@@ -62,7 +80,10 @@ static void addpress(replayopts &o, press p) {
 
 // The long options; the value each carries is parsed in parseopts's switch. getopt_long takes
 // "--opt VALUE" and "--opt=VALUE" alike.
-enum { o_help = 256, o_check, o_seed, o_frames, o_press, o_dump, o_png, o_trace };
+enum {
+    o_help = 256, o_check, o_seed, o_frames, o_press, o_dump, o_png, o_trace, o_video,
+    o_from, o_rate
+};
 static const option longopts[] = {
     {"help", no_argument, nullptr, o_help},
     {"check", no_argument, nullptr, o_check},
@@ -72,6 +93,9 @@ static const option longopts[] = {
     {"dump", required_argument, nullptr, o_dump},
     {"png", required_argument, nullptr, o_png},
     {"trace", required_argument, nullptr, o_trace},
+    {"video", required_argument, nullptr, o_video},
+    {"from", required_argument, nullptr, o_from},
+    {"rate", required_argument, nullptr, o_rate},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -88,6 +112,9 @@ static const option *named(const char *arg, int val) {
 
 bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
     o = replayopts{};
+    o.from = 1;
+    o.rate = "60";
+    o.fps = 60;
     uint32_t given = 0; // options seen, by bit; all but the flags and --press at most once
     opterr = 0;         // the messages are ours
     optind = 0;         // glibc's full reset, so a second parse starts afresh
@@ -128,6 +155,24 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
             (c == o_dump ? o.dump : c == o_png ? o.png : o.trace) = val;
             break;
         }
+        case o_video:
+            if ((o.videokind = clipkind(val)) < 0)
+                return fail(err, errlen, "--video: '%s' does not end in %s", val, clipkinds());
+            o.video = val;
+            break;
+        case o_from:
+            if (!parseuint32(val, o.from) || o.from == 0)
+                return fail(err, errlen, "--from '%s' is not a frame number from 1 to 4294967295",
+                            val);
+            break;
+        case o_rate:
+            if (!parserate(val, o.fps))
+                return fail(err, errlen,
+                            "--rate '%s' is not a positive number of frames per second (at "
+                            "most %g)",
+                            val, maxrate);
+            o.rate = val;
+            break;
         case o_press: {
             press p = {};
             if (!parsepress(val, p, err, errlen)) return false;
@@ -139,6 +184,14 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
         }
     }
     if (o.help) return true;
+    const int forvideo[] = {o_from, o_rate};
+    for (int c : forvideo)
+        if ((given >> (c - o_help) & 1) && !o.video)
+            return fail(err, errlen, "--%s is for --video", longopts[c - o_help].name);
+    if (o.video && o.frames == 0)
+        return fail(err, errlen, "--video needs --frames N with N at least 1");
+    if (o.video && o.from > o.frames)
+        return fail(err, errlen, "--from %u comes after the last frame (%u)", o.from, o.frames);
     if (o.png && o.frames == 0)
         return fail(err, errlen, "--png needs --frames N with N at least 1");
     if (o.png && !strcmp(o.png, "-"))
@@ -146,7 +199,7 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
     // Every output against every other: one would replace the other.
     const struct {
         const char *opt, *path;
-    } outs[] = {{"--dump", o.dump}, {"--png", o.png}, {"--trace", o.trace}};
+    } outs[] = {{"--dump", o.dump}, {"--png", o.png}, {"--trace", o.trace}, {"--video", o.video}};
     for (const auto &a : outs)
         for (const auto *b = &a + 1; b < std::end(outs); b++)
             if (a.path && b->path && sameout(a.path, b->path))
@@ -160,7 +213,7 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
 void printhelp(FILE *f) {
     fprintf(f, "%s",
             R"(usage: gridcity-replay [--seed S] [--frames N] [--press F:up|F:down]... [--dump FILE]
-                       [--trace FILE] [--png FILE] [--check]
+                       [--trace FILE] [--png FILE] [--video FILE [--from A] [--rate R]] [--check]
 
 Builds gridcity's world from a seed exactly as the demo does, runs its frames with no display,
 and writes what it holds.
@@ -186,6 +239,15 @@ and writes what it holds.
                   offscreen 1024x768 OpenGL surface (SDL's offscreen driver, no display
                   needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a build
                   with SDL, GL and libpng (not the core-only one)
+  --video FILE    record frames A to N, each drawn as --png draws it, as a clip through
+                  ffmpeg (Debian package ffmpeg), which the name's extension picks:
+                  .mp4 H.264 4:2:0 with its index first (plays while it loads), .webm VP9,
+                  .mkv lossless FFV1 in RGB (every frame decodes to the still, pixel for
+                  pixel), .webp animated WebP; progress on stderr when it is a terminal;
+                  needs the full build, as --png does
+  --from A        the clip's first frame, 1 to N (default 1); earlier frames run undrawn
+  --rate R        the clip's frames per second, a positive number up to 1000 (default 60);
+                  the demo moves by frames, so a clip lasts (N - A + 1) / R seconds
   --check         check the scene's invariants after world generation and after every
                   frame; stop at the first violation with its frame and exit status 1.
                   Everything the animation rewrites is checked every frame; the arrays and
@@ -194,13 +256,14 @@ and writes what it holds.
                   reported at the first such check after it happened
   --help          this text
 
-Exit status: 0 done, 1 an output could not be written, an invariant broke or the
-offscreen surface could not be made, 2 bad arguments (two outputs naming one file among
-them). A file is written under a temporary name in its own folder (for a symbolic link, the
-folder of the file it names) and renamed over it when complete: a failed run leaves no
-partial file, nor does one ended by a signal (it removes the temporary, then ends by that
-signal; a closed pipe or the file size limit is a write error, status 1). A device or a FIFO,
-/dev/null or /dev/stdout among them, is written in place and never replaced.
+Exit status: 0 done, 1 an output could not be written, an invariant broke, the
+offscreen surface could not be made, or ffmpeg is missing or failed; 2 bad arguments (two
+outputs naming one file among them). A file is written under a temporary name in its own
+folder (for a symbolic link, the folder of the file it names) and renamed over it when
+complete: a failed run leaves no partial file, nor does one ended by a signal (it stops
+ffmpeg and removes the temporary, then ends by that signal; a closed pipe or the file size
+limit is a write error, status 1). A device or a FIFO, /dev/null or /dev/stdout among them,
+is written in place and never replaced.
 
 )");
     printlayout(f);

@@ -26,7 +26,13 @@ static void track(outfile *o, bool on) {
 
 // A signal that would end the tool: the temporaries go first, then it ends by that signal,
 // so whoever ran it sees what happened. unlink and raise are safe in a handler.
+static void (*volatile beforefatal)();
+void onfatal(void (*fn)()) {
+    beforefatal = fn;
+}
+
 static void fatal(int sig) {
+    if (beforefatal) beforefatal();
     for (outfile *o : tracked)
         if (o) unlink(o->tmp);
     raise(sig); // the handler was reset on entry

@@ -19,6 +19,11 @@ struct replayopts {
     const char *dump;  // --dump FILE, "-" for standard output; null when not asked
     const char *png;   // --png FILE; null when not asked
     const char *trace; // --trace FILE, "-" for standard output; null when not asked
+    const char *video; // --video FILE; null when not asked
+    int videokind;     // clipkind of it
+    uint32_t from;     // --from A: the clip's first frame (default 1)
+    const char *rate;  // --rate R as given, a positive decimal ("60" unless given)
+    double fps;        // its value
     bool check;        // --check
     bool help;         // --help
     int npresses;
@@ -45,6 +50,7 @@ struct outfile {
 // SIGPIPE and SIGXFSZ ignored, so they fail the write (children inherit that); every other
 // signal that would end the tool removes the open outputs' temporaries first.
 void guardouts();
+void onfatal(void (*fn)()); // fn runs first in that handler (a child writing an output stops)
 bool sameout(const char *a, const char *b); // one file by device and inode, or one name
 bool openout(outfile &o, const char *path, char *err, int errlen);
 // Where the bytes go, for a child process that writes them by name: the temporary (its name
@@ -104,6 +110,31 @@ constexpr int stillw = 1024, stillh = 768;
 bool openstill(char *err, int errlen);
 bool writestill(outfile &o, char *err, int errlen); // drawscene, read back, PNG
 void closestill();
+
+// ---- clips: frames piped raw into an ffmpeg process ----
+int clipkind(const char *path); // from the file name's extension; -1 when unknown
+const char *clipkinds();        // the known extensions, for messages
+struct clipstats {
+    uint32_t frames;                  // drawn and queued so far
+    double start, end;                // first frame begun, ffmpeg ended: CLOCK_MONOTONIC s
+    double drawing, reading, waiting; // seconds: drawscene + glFinish, glReadPixels, a free slot
+    double encodecpu;                 // ffmpeg's user + system CPU seconds, once it has ended
+};
+// Starts ffmpeg writing the clip of that kind into the file at path (a temporary; messages
+// call it shownas).
+bool openclip(const char *path, const char *shownas, int kind, const char *rate, const char *title,
+              char *err, int errlen);
+// A free frame buffer (stillw x stillh 8-bit RGB, bottom row first), waiting while all are
+// queued; null once ffmpeg has stopped, with why in err. queueslot hands it to the pipe.
+unsigned char *nextslot(clipstats &st, char *err, int errlen);
+void queueslot(clipstats &st);
+bool recordframe(clipstats &st, char *err, int errlen); // (still.cpp) draw into the next slot
+bool closeclip(clipstats &st, char *err, int errlen);   // end of input; ffmpeg must finish
+void dropclip();                                        // kill ffmpeg, stop the writer
+void killclip();                                        // kill ffmpeg; async-signal-safe
+// The progress line on standard error when it is a terminal; true while one is shown.
+bool showprogress(const clipstats &st, uint32_t all);
+double now(); // CLOCK_MONOTONIC, seconds
 
 // ---- invariant checker ----
 // Untouched arrays are compared with their snapshot every checkevery frames and after the

@@ -39,21 +39,25 @@ void closestill() {
     sdlup = false;
 }
 
-static bool readback(char *err, int errlen) {
+static void drawframe() {
     drawscene();
     glFinish();
+}
+
+static bool readframe(unsigned char *rgb, char *err, int errlen) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, stillw, stillh, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    glReadPixels(0, 0, stillw, stillh, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     GLenum e = glGetError();
     if (e != GL_NO_ERROR) {
-        snprintf(err, (size_t)errlen, "drawing the still failed: GL error 0x%x", e);
+        snprintf(err, (size_t)errlen, "drawing the frame failed: GL error 0x%x", e);
         return false;
     }
     return true;
 }
 
 bool writestill(outfile &o, char *err, int errlen) {
-    if (!readback(err, errlen)) return false;
+    drawframe();
+    if (!readframe(pixels, err, errlen)) return false;
     if (writepng(o.f, stillw, stillh, pixels, true)) return true;
     if (errno) {
         outerror(o, err, errlen);
@@ -61,4 +65,17 @@ bool writestill(outfile &o, char *err, int errlen) {
         snprintf(err, (size_t)errlen, "encoding the PNG failed");
     }
     return false;
+}
+
+bool recordframe(clipstats &st, char *err, int errlen) {
+    unsigned char *slot = nextslot(st, err, errlen);
+    if (!slot) return false;
+    double t0 = now();
+    drawframe();
+    double t1 = now();
+    if (!readframe(slot, err, errlen)) return false;
+    st.drawing += t1 - t0;
+    st.reading += now() - t1;
+    queueslot(st);
+    return true;
 }

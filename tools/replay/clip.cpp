@@ -1,0 +1,324 @@
+// clip.cpp -- frames drawn offscreen, piped raw into an ffmpeg process that encodes the clip
+#include "replay.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdarg>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <semaphore>
+#include <sys/prctl.h> // PR_SET_PDEATHSIG: the encoder dies with the tool
+#include <sys/mman.h>  // memfd_create, for the encoder's messages
+#include <sys/resource.h>
+#include <sys/uio.h> // writev
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// ---- what each file name asks of ffmpeg ----
+struct clipformat {
+    const char *ext, *muxer;
+    const char *args[24]; // the encoder's options, null-terminated
+};
+static const clipformat formats[] = {
+    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset keeps the
+    // encoder well behind the drawing on two cores (docs/performance.md).
+    {".mp4",
+     "mp4",
+     {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-vf",
+      "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-colorspace", "bt709",
+      "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
+    {".webm",
+     "webm",
+     {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0", "-deadline", "good", "-cpu-used", "5",
+      "-row-mt", "1", "-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
+      "-colorspace", "bt709"}},
+    // Lossless: FFV1 on planar RGB, every frame a key frame with checksummed slices.
+    {".mkv",
+     "matroska",
+     {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slicecrc", "1", "-pix_fmt", "gbrp"}},
+    {".webp", "webp", {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}},
+};
+constexpr int nformats = sizeof formats / sizeof formats[0];
+
+int clipkind(const char *path) {
+    size_t n = strlen(path);
+    for (int k = 0; k < nformats; k++) {
+        size_t e = strlen(formats[k].ext);
+        if (n > e && strcasecmp(path + n - e, formats[k].ext) == 0) return k;
+    }
+    return -1;
+}
+
+const char *clipkinds() {
+    return ".mp4, .webm, .mkv or .webp";
+}
+
+// ---- the encoder process ----
+static pid_t encoder = -1;
+static int pipefd = -1; // our end of its standard input
+static int logfd = -1;  // its standard error, kept in memory for the failure message
+
+void killclip() { // async-signal-safe
+    if (encoder > 0) {
+        kill(encoder, SIGKILL);
+        waitpid(encoder, nullptr, 0);
+        encoder = -1;
+    }
+}
+
+[[gnu::format(printf, 3, 4)]] static bool fail(char *err, int errlen, const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(err, (size_t)errlen, fmt, ap);
+    va_end(ap);
+    return false;
+}
+
+// The first line ffmpeg wrote (at -loglevel error every line is a failure, and the first
+// names the cause), with our name for the file it was writing.
+static char shown[4200]; // "file:" and the temporary's path, as ffmpeg names its output
+static const char *showas;
+static bool firstline(char *out, int outlen) {
+    char buf[1024];
+    ssize_t n = pread(logfd, buf, sizeof buf - 1, 0);
+    if (n <= 0) return false;
+    buf[n] = 0;
+    buf[strcspn(buf, "\r\n")] = 0;
+    char *at = strstr(buf, shown);
+    if (at)
+        snprintf(out, (size_t)outlen, "%.*s%s%s", (int)(at - buf), buf, showas, at + strlen(shown));
+    else
+        snprintf(out, (size_t)outlen, "%.*s", outlen - 1, buf);
+    return true;
+}
+
+// Forks and execs ffmpeg with its standard input on a pipe. An exec that fails comes back
+// as its errno through a close-on-exec pipe, so a missing ffmpeg is told apart from one that
+// starts and then fails.
+static bool spawn(char *const *argv, char *err, int errlen) {
+    int data[2], status[2];
+    logfd = memfd_create("ffmpeg-messages", MFD_CLOEXEC);
+    if (logfd < 0 || pipe2(data, O_CLOEXEC) < 0 || pipe2(status, O_CLOEXEC) < 0)
+        return fail(err, errlen, "cannot start ffmpeg: %s", strerror(errno));
+    // Signals held across the fork: the handler that removes the temporaries must not run in
+    // the child, and the tool's must know the child's pid.
+    sigset_t all, old;
+    sigfillset(&all);
+    sigprocmask(SIG_BLOCK, &all, &old);
+    pid_t parent = getpid();
+    int lastsig = SIGRTMAX;
+    pid_t pid = fork();
+    if (pid == 0) {
+        // Only async-signal-safe calls between fork and exec.
+        for (int sig = 1; sig <= lastsig; sig++) {
+            struct sigaction sa;
+            if (sigaction(sig, nullptr, &sa) == 0 && sa.sa_handler != SIG_IGN &&
+                sa.sa_handler != SIG_DFL)
+                signal(sig, SIG_DFL);
+        }
+        sigprocmask(SIG_SETMASK, &old, nullptr);
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        setpgid(0, 0); // a Ctrl-C at the terminal reaches the tool, which decides
+        int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        dup2(data[0], 0);
+        dup2(null, 1);
+        dup2(logfd, 2);
+        execvp(argv[0], argv);
+        int e = errno;
+        (void)!write(status[1], &e, sizeof e);
+        _exit(127);
+    }
+    int forkerr = errno;
+    if (pid > 0) encoder = pid;
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    if (pid < 0) return fail(err, errlen, "cannot start ffmpeg: %s", strerror(forkerr));
+    close(data[0]);
+    close(status[1]);
+    int e = 0;
+    ssize_t n;
+    while ((n = read(status[0], &e, sizeof e)) < 0 && errno == EINTR) {
+    }
+    close(status[0]);
+    if (n > 0) {
+        waitpid(pid, nullptr, 0);
+        encoder = -1;
+        close(data[1]);
+        if (e == ENOENT)
+            return fail(err, errlen,
+                        "--video needs ffmpeg, which is not installed (Debian package ffmpeg: "
+                        "apt-get install ffmpeg)");
+        return fail(err, errlen, "cannot start ffmpeg: %s", strerror(e));
+    }
+    pipefd = data[1];
+    fcntl(pipefd, F_SETPIPE_SZ, 1 << 20); // fewer wake-ups; the default still works
+    return true;
+}
+
+// ---- frames in flight: drawn by the main thread, written to the pipe by another ----
+constexpr int nslots = 3;
+constexpr int framebytes = stillw * stillh * 3;
+static unsigned char slots[nslots][framebytes]; // each as GL reads it: bottom row first
+static std::counting_semaphore<nslots> freeslots(nslots), fullslots(0);
+static std::atomic<int> writeerr{0}; // errno of the first failed write; then it only drains
+static std::thread writer;
+static int head;                        // the slot the drawing fills next
+static std::atomic<bool> ending{false}; // the writer returns at its next wake-up
+
+// Rows in reverse: GL's first row is the bottom one, a video's the top one.
+static bool writeframe(const unsigned char *rgb) {
+    iovec rows[stillh];
+    for (int y = 0; y < stillh; y++)
+        rows[y] = {(void *)(rgb + (size_t)(stillh - 1 - y) * stillw * 3), (size_t)stillw * 3};
+    int at = 0;
+    while (at < stillh) {
+        ssize_t n = writev(pipefd, rows + at, stillh - at > IOV_MAX ? IOV_MAX : stillh - at);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            writeerr = errno;
+            return false;
+        }
+        while (n > 0) {
+            size_t take = (size_t)n < rows[at].iov_len ? (size_t)n : rows[at].iov_len;
+            rows[at].iov_base = (char *)rows[at].iov_base + take;
+            rows[at].iov_len -= take;
+            n -= (ssize_t)take;
+            if (rows[at].iov_len == 0) at++;
+        }
+    }
+    return true;
+}
+
+static void writeloop() {
+    for (int k = 0;; k = (k + 1) % nslots) {
+        fullslots.acquire();
+        if (ending) return;
+        if (!writeerr) writeframe(slots[k]);
+        freeslots.release();
+    }
+}
+
+double now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+static char ratearg[32], sizearg[32], titlearg[128];
+
+bool openclip(const char *into, const char *shownas, int kind, const char *rate, const char *title,
+              char *err, int errlen) {
+    snprintf(ratearg, sizeof ratearg, "%s", rate);
+    snprintf(sizearg, sizeof sizearg, "%dx%d", stillw, stillh);
+    snprintf(titlearg, sizeof titlearg, "title=%s", title);
+    snprintf(shown, sizeof shown, "file:%s", into); // a name, never a protocol
+    showas = shownas;
+    const char *argv[64];
+    int n = 0;
+    const char *input[] = {"ffmpeg",        "-hide_banner", "-nostats",    "-loglevel",
+                           "error",         "-y",           "-f",          "rawvideo",
+                           "-pixel_format", "rgb24",        "-video_size", sizearg,
+                           "-framerate",    ratearg,        "-i",          "pipe:0"};
+    for (const char *a : input)
+        argv[n++] = a;
+    for (const char *const *a = formats[kind].args; *a; a++)
+        argv[n++] = *a;
+    const char *output[] = {"-metadata", titlearg, "-f", formats[kind].muxer, shown};
+    for (const char *a : output)
+        argv[n++] = a;
+    argv[n] = nullptr;
+    onfatal(killclip);
+    if (!spawn((char *const *)argv, err, errlen)) return false;
+    writer = std::thread(writeloop);
+    return true;
+}
+
+// Whether the encoder failed, and why: its exit or signal, and its first words. ffmpeg can
+// exit 0 after failing to write the end of the file, so any error it reports counts.
+static bool encoderfailed(int st, char *err, int errlen) {
+    char why[64] = "", first[512];
+    bool said = firstline(first, sizeof first);
+    if (WIFEXITED(st) && WEXITSTATUS(st) == 0 && !said) return false;
+    if (WIFSIGNALED(st))
+        snprintf(why, sizeof why, " (killed by signal %d)", WTERMSIG(st));
+    else if (WEXITSTATUS(st) != 0)
+        snprintf(why, sizeof why, " (exit status %d)", WEXITSTATUS(st));
+    snprintf(err, (size_t)errlen, "ffmpeg failed%s%s%s", why, said ? ": " : "", said ? first : "");
+    return true;
+}
+
+static void stopwriter() {
+    if (!writer.joinable()) return;
+    ending = true;
+    fullslots.release();
+    writer.join();
+}
+
+// Waits for ffmpeg after the end of its input; true when it finished the file.
+static bool finish(clipstats &st, char *err, int errlen) {
+    for (int k = 0; k < nslots; k++) // every slot back: all that was queued is written
+        freeslots.acquire();
+    stopwriter();
+    close(pipefd);
+    pipefd = -1;
+    int status = 0;
+    rusage ru = {};
+    while (wait4(encoder, &status, 0, &ru) < 0 && errno == EINTR) {
+    }
+    encoder = -1;
+    st.end = now();
+    st.encodecpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec * 1e-6 + ru.ru_stime.tv_sec +
+                   ru.ru_stime.tv_usec * 1e-6;
+    bool ok = !encoderfailed(status, err, errlen);
+    close(logfd);
+    logfd = -1;
+    return ok;
+}
+
+unsigned char *nextslot(clipstats &st, char *err, int errlen) {
+    double t0 = now();
+    if (st.frames == 0) st.start = t0;
+    freeslots.acquire();
+    st.waiting += now() - t0;
+    if (int e = writeerr) { // ffmpeg stopped reading: say why it ended
+        freeslots.release();
+        if (finish(st, err, errlen) || e != EPIPE)
+            fail(err, errlen, "writing to ffmpeg failed: %s", strerror(e));
+        return nullptr;
+    }
+    return slots[head];
+}
+
+void queueslot(clipstats &st) {
+    fullslots.release();
+    head = (head + 1) % nslots;
+    st.frames++;
+}
+
+bool closeclip(clipstats &st, char *err, int errlen) {
+    return finish(st, err, errlen);
+}
+
+void dropclip() {
+    killclip();
+    stopwriter();
+    if (pipefd >= 0) close(pipefd);
+    pipefd = -1;
+}
+
+bool showprogress(const clipstats &st, uint32_t all) {
+    static int tty = -1;
+    if (tty < 0) tty = isatty(2);
+    if (!tty) return false;
+    double took = now() - st.start, fps = took > 0 ? st.frames / took : 0;
+    if (st.frames == all) {
+        fprintf(stderr, "\r\033[K");
+        return false;
+    }
+    double left = fps > 0 ? (all - st.frames) / fps : 0;
+    fprintf(stderr, "\r\033[Kgridcity-replay: %u/%u frames, %.1f fps, %d:%02d left", st.frames, all,
+            fps, (int)left / 60, (int)left % 60);
+    return true;
+}
