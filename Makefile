@@ -8,8 +8,10 @@ RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu
 WEBPKGS = cmake ninja-build emscripten node-acorn
 # What the Debian package is made with (dpkg-shlibdeps, and file, which CPack asks what is ELF).
 PKGPKGS = dpkg-dev file
+# ffmpeg encodes gridcity-replay's clips (--video), which the tests record and probe.
 TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgrind chromium \
-           python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl
+           python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl \
+           ffmpeg
 # make cross: the core-only build needs only compilers, the foreign binaries qemu-user.
 CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 
@@ -95,7 +97,7 @@ package: deps
 # Benchmark, offscreen), then the demo's frame rate against the bare GL frames under Xvfb.
 # docs/performance.md has the figures and what they mean.
 BENCHFLAGS ?= --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
-.PHONY: bench fps
+.PHONY: bench fps record
 bench: testdeps build
 	$(BUILD)/bench/gridcity_bench $(BENCHFLAGS)
 	bench/fps.sh $(BUILD)
@@ -103,6 +105,11 @@ bench: testdeps build
 # The frame-rate comparison alone (PAIRS, WARMUP, FRAMES: see bench/fps.sh).
 fps: testdeps build
 	bench/fps.sh $(BUILD)
+
+# A recorded clip's frame rate against drawing alone (PAIRS, SEED, FROM, FRAMES, EXT: see
+# bench/record.sh).
+record: testdeps build
+	bench/record.sh $(BUILD)
 
 # The long soak: a million checked frames for each seed, two at a time; the first broken
 # invariant stops that run with its frame number. CI runs a shorter one (ctest -L soak).

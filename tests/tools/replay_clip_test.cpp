@@ -91,8 +91,10 @@ TEST(ReplayClip, EveryKindHasItsCodecSizeFrameCountAndRate) {
     std::string bytes(mp4.begin(), mp4.end());
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
 
-    clip({"--seed", "7", "--frames", "4", "--rate", "25", "--video", s.path("c.webm")});
-    EXPECT_EQ(probe(s.path("c.webm")), "codec_name=vp9\nwidth=1024\nheight=768\npix_fmt=yuv420p\n"
+    // Drawn at 1024x768, scaled by the encoder.
+    clip({"--seed", "7", "--frames", "4", "--rate", "25", "--size", "640x480", "--video",
+          s.path("c.webm")});
+    EXPECT_EQ(probe(s.path("c.webm")), "codec_name=vp9\nwidth=640\nheight=480\npix_fmt=yuv420p\n"
                                        "r_frame_rate=25/1\nnb_read_frames=4\n");
 
     clip({"--seed", "7", "--frames", "3", "--video", s.path("c.webp")});
@@ -120,6 +122,7 @@ TEST(ReplayClip, BadArgumentsGetOneLineAndStatusTwo) {
         {"--frames", "8", "--rate", "0", "--video", out},
         {"--frames", "8", "--rate", "-30", "--video", out},
         {"--frames", "8", "--rate", "fast", "--video", out},
+        {"--frames", "8", "--size", "511x384", "--video", out},
         {"--frames", "8", "--video", s.path("c.avi")},
     };
     for (const auto &args : bad) {

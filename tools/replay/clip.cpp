@@ -19,26 +19,28 @@
 // ---- what each file name asks of ffmpeg ----
 struct clipformat {
     const char *ext, *muxer;
-    const char *args[24]; // the encoder's options, null-terminated
+    const char *convert;  // scale filter options and formats for a YUV codec; null for RGB
+    const char *args[20]; // the encoder's options, null-terminated
 };
 static const clipformat formats[] = {
-    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset keeps the
-    // encoder well behind the drawing on two cores (docs/performance.md).
+    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset and one
+    // thread keep the encoder well behind the drawing on two cores (docs/performance.md).
     {".mp4",
      "mp4",
-     {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-vf",
-      "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-colorspace", "bt709",
-      "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
+     "out_color_matrix=bt709:out_range=tv,format=yuv420p",
+     {"-c:v", "libx264", "-preset", "veryfast", "-threads", "1", "-crf", "20", "-colorspace",
+      "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
     {".webm",
      "webm",
+     "out_color_matrix=bt709:out_range=tv,format=yuv420p",
      {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0", "-deadline", "good", "-cpu-used", "5",
-      "-row-mt", "1", "-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p",
-      "-colorspace", "bt709"}},
+      "-row-mt", "1", "-colorspace", "bt709"}},
     // Lossless: FFV1 on planar RGB, every frame a key frame with checksummed slices.
     {".mkv",
      "matroska",
+     nullptr,
      {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slicecrc", "1", "-pix_fmt", "gbrp"}},
-    {".webp", "webp", {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}},
+    {".webp", "webp", nullptr, {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}},
 };
 constexpr int nformats = sizeof formats / sizeof formats[0];
 
@@ -206,11 +208,17 @@ double now() {
     return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
-static char ratearg[32], sizearg[32], titlearg[128];
+static char ratearg[32], sizearg[32], titlearg[128], filterarg[160];
 
-bool openclip(const char *into, const char *shownas, int kind, const char *rate, const char *title,
-              char *err, int errlen) {
+bool openclip(const char *into, const char *shownas, int kind, const char *rate, int w, int h,
+              const char *title, char *err, int errlen) {
     snprintf(ratearg, sizeof ratearg, "%s", rate);
+    const char *convert = formats[kind].convert;
+    if (w) // Lanczos, as sharp as scaling down goes without ringing much
+        snprintf(filterarg, sizeof filterarg, "scale=%d:%d:flags=lanczos%s%s", w, h,
+                 convert ? ":" : "", convert ? convert : "");
+    else if (convert)
+        snprintf(filterarg, sizeof filterarg, "scale=%s", convert);
     snprintf(sizearg, sizeof sizearg, "%dx%d", stillw, stillh);
     snprintf(titlearg, sizeof titlearg, "title=%s", title);
     snprintf(shown, sizeof shown, "file:%s", into); // a name, never a protocol
@@ -223,6 +231,10 @@ bool openclip(const char *into, const char *shownas, int kind, const char *rate,
                            "-framerate",    ratearg,        "-i",          "pipe:0"};
     for (const char *a : input)
         argv[n++] = a;
+    if (filterarg[0]) {
+        argv[n++] = "-vf";
+        argv[n++] = filterarg;
+    }
     for (const char *const *a = formats[kind].args; *a; a++)
         argv[n++] = *a;
     const char *output[] = {"-metadata", titlearg, "-f", formats[kind].muxer, shown};

@@ -68,6 +68,24 @@ static bool parserate(const char *s, double &v) {
     return v > 0 && v <= maxrate;
 }
 
+// "WxH", each even (4:2:0 halves both) and from 16 to 4096.
+static bool parsesize(const char *s, int &w, int &h) {
+    const char *x = strchr(s, 'x');
+    char num[8];
+    uint32_t v[2];
+    const char *part[2] = {s, x ? x + 1 : ""};
+    size_t len[2] = {x ? (size_t)(x - s) : 0, x ? strlen(x + 1) : 0};
+    for (int k = 0; k < 2; k++) {
+        if (len[k] == 0 || len[k] >= sizeof num) return false;
+        memcpy(num, part[k], len[k]);
+        num[len[k]] = 0;
+        if (!parseuint32(num, v[k]) || v[k] < 16 || v[k] > 4096 || v[k] % 2) return false;
+    }
+    w = (int)v[0];
+    h = (int)v[1];
+    return true;
+}
+
 // Stable insertion by frame, so presses of one frame keep their command-line order.
 static void addpress(replayopts &o, press p) {
     int i = o.npresses++;
@@ -81,8 +99,18 @@ static void addpress(replayopts &o, press p) {
 // The long options; the value each carries is parsed in parseopts's switch. getopt_long takes
 // "--opt VALUE" and "--opt=VALUE" alike.
 enum {
-    o_help = 256, o_check, o_seed, o_frames, o_press, o_dump, o_png, o_trace, o_video,
-    o_from, o_rate
+    o_help = 256,
+    o_check,
+    o_seed,
+    o_frames,
+    o_press,
+    o_dump,
+    o_png,
+    o_trace,
+    o_video,
+    o_from,
+    o_rate,
+    o_size
 };
 static const option longopts[] = {
     {"help", no_argument, nullptr, o_help},
@@ -96,6 +124,7 @@ static const option longopts[] = {
     {"video", required_argument, nullptr, o_video},
     {"from", required_argument, nullptr, o_from},
     {"rate", required_argument, nullptr, o_rate},
+    {"size", required_argument, nullptr, o_size},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -165,6 +194,11 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
                 return fail(err, errlen, "--from '%s' is not a frame number from 1 to 4294967295",
                             val);
             break;
+        case o_size:
+            if (!parsesize(val, o.clipw, o.cliph))
+                return fail(err, errlen,
+                            "--size '%s' is not WIDTHxHEIGHT, each even and from 16 to 4096", val);
+            break;
         case o_rate:
             if (!parserate(val, o.fps))
                 return fail(err, errlen,
@@ -184,7 +218,7 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
         }
     }
     if (o.help) return true;
-    const int forvideo[] = {o_from, o_rate};
+    const int forvideo[] = {o_from, o_rate, o_size};
     for (int c : forvideo)
         if ((given >> (c - o_help) & 1) && !o.video)
             return fail(err, errlen, "--%s is for --video", longopts[c - o_help].name);
@@ -213,7 +247,8 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
 void printhelp(FILE *f) {
     fprintf(f, "%s",
             R"(usage: gridcity-replay [--seed S] [--frames N] [--press F:up|F:down]... [--dump FILE]
-                       [--trace FILE] [--png FILE] [--video FILE [--from A] [--rate R]] [--check]
+                       [--trace FILE] [--png FILE] [--video FILE [--from A] [--rate R] [--size WxH]]
+                       [--check]
 
 Builds gridcity's world from a seed exactly as the demo does, runs its frames with no display,
 and writes what it holds.
@@ -248,6 +283,8 @@ and writes what it holds.
   --from A        the clip's first frame, 1 to N (default 1); earlier frames run undrawn
   --rate R        the clip's frames per second, a positive number up to 1000 (default 60);
                   the demo moves by frames, so a clip lasts (N - A + 1) / R seconds
+  --size WxH      scale the clip's frames to W x H (even, 16 to 4096) after drawing them
+                  at 1024x768 (ffmpeg's Lanczos); a scaled .mkv is no longer the stills
   --check         check the scene's invariants after world generation and after every
                   frame; stop at the first violation with its frame and exit status 1.
                   Everything the animation rewrites is checked every frame; the arrays and

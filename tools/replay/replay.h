@@ -24,6 +24,7 @@ struct replayopts {
     uint32_t from;     // --from A: the clip's first frame (default 1)
     const char *rate;  // --rate R as given, a positive decimal ("60" unless given)
     double fps;        // its value
+    int clipw, cliph;  // --size WxH, the clip's picture; 0 for the drawn stillw x stillh
     bool check;        // --check
     bool help;         // --help
     int npresses;
@@ -121,9 +122,9 @@ struct clipstats {
     double encodecpu;                 // ffmpeg's user + system CPU seconds, once it has ended
 };
 // Starts ffmpeg writing the clip of that kind into the file at path (a temporary; messages
-// call it shownas).
-bool openclip(const char *path, const char *shownas, int kind, const char *rate, const char *title,
-              char *err, int errlen);
+// call it shownas), scaled to w x h unless w is 0.
+bool openclip(const char *path, const char *shownas, int kind, const char *rate, int w, int h,
+              const char *title, char *err, int errlen);
 // A free frame buffer (stillw x stillh 8-bit RGB, bottom row first), waiting while all are
 // queued; null once ffmpeg has stopped, with why in err. queueslot hands it to the pipe.
 unsigned char *nextslot(clipstats &st, char *err, int errlen);
