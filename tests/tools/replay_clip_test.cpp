@@ -135,11 +135,8 @@ TEST(ReplayClip, BadArgumentsGetOneLineAndStatusTwo) {
 
 // Runs the tool with PATH leading to dir first (dir alone when only is set).
 static result withpath(const std::string &dir, bool only, const std::vector<std::string> &args) {
-    std::string old = getenv("PATH") ? getenv("PATH") : "";
-    setenv("PATH", (only ? dir : dir + ":" + old).c_str(), 1);
-    result r = replay(args);
-    setenv("PATH", old.c_str(), 1);
-    return r;
+    std::string path = only ? dir : dir + ":" + getenv("PATH");
+    return replay(args, nullptr, [&] { setenv("PATH", path.c_str(), 1); });
 }
 
 TEST(ReplayClip, MissingFfmpegNamesThePackageToInstall) {
