@@ -23,13 +23,13 @@ struct clipformat {
     const char *args[20]; // the encoder's options, null-terminated
 };
 static const clipformat formats[] = {
-    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset and one
-    // thread keep the encoder well behind the drawing on two cores (docs/performance.md).
+    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset keeps the
+    // encoder well behind the drawing on two cores (docs/performance.md).
     {".mp4",
      "mp4",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
-     {"-c:v", "libx264", "-preset", "veryfast", "-threads", "1", "-crf", "20", "-colorspace",
-      "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
+     {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-colorspace", "bt709",
+      "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
     {".webm",
      "webm",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
@@ -123,7 +123,10 @@ static bool spawn(char *const *argv, char *err, int errlen) {
         sigprocmask(SIG_SETMASK, &old, nullptr);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent) _exit(127);
-        setpgid(0, 0); // a Ctrl-C at the terminal reaches the tool, which decides
+        // A session of its own: a Ctrl-C or hang-up at the terminal reaches the tool, which
+        // decides; and where the kernel groups processes by session for scheduling
+        // (autogroup), the encoder's time is not taken from the drawing's share.
+        setsid();
         int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
         dup2(data[0], 0);
         dup2(null, 1);
