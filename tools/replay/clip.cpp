@@ -16,46 +16,30 @@
 #include <thread>
 #include <unistd.h>
 
-// ---- what each file name asks of ffmpeg ----
+// ---- what each kind asks of ffmpeg, in clipkind order ----
 struct clipformat {
-    const char *ext, *muxer;
+    const char *muxer;
     const char *convert;  // scale filter options and formats for a YUV codec; null for RGB
     const char *args[20]; // the encoder's options, null-terminated
 };
 static const clipformat formats[] = {
     // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset keeps the
     // encoder well behind the drawing on two cores (docs/performance.md).
-    {".mp4",
-     "mp4",
+    {"mp4",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
      {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-colorspace", "bt709",
       "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
-    {".webm",
-     "webm",
+    {"webm",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
      {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0", "-deadline", "good", "-cpu-used", "5",
       "-row-mt", "1", "-colorspace", "bt709"}},
     // Lossless: FFV1 on planar RGB, every frame a key frame with checksummed slices.
-    {".mkv",
-     "matroska",
+    {"matroska",
      nullptr,
      {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slicecrc", "1", "-pix_fmt", "gbrp"}},
-    {".webp", "webp", nullptr, {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}},
+    {"webp", nullptr, {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}},
 };
-constexpr int nformats = sizeof formats / sizeof formats[0];
-
-int clipkind(const char *path) {
-    size_t n = strlen(path);
-    for (int k = 0; k < nformats; k++) {
-        size_t e = strlen(formats[k].ext);
-        if (n > e && strcasecmp(path + n - e, formats[k].ext) == 0) return k;
-    }
-    return -1;
-}
-
-const char *clipkinds() {
-    return ".mp4, .webm, .mkv or .webp";
-}
+static_assert(sizeof formats / sizeof formats[0] == nclipkinds, "one format for each kind");
 
 // ---- the encoder process ----
 static pid_t encoder = -1;

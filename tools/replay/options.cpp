@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdlib> // strtod
 #include <cstring>
+#include <strings.h> // strcasecmp
 #include <getopt.h>
 #include <iterator> // std::end
 
@@ -84,6 +85,19 @@ static bool parsesize(const char *s, int &w, int &h) {
     w = (int)v[0];
     h = (int)v[1];
     return true;
+}
+
+// The clip's kind by its file name's extension, in clipkind order.
+static const char *const clipexts[] = {".mp4", ".webm", ".mkv", ".webp"};
+static_assert(sizeof clipexts / sizeof clipexts[0] == nclipkinds, "one extension a kind");
+
+int clipkind(const char *path) {
+    size_t n = strlen(path);
+    for (int k = 0; k < nclipkinds; k++) {
+        size_t e = strlen(clipexts[k]);
+        if (n > e && strcasecmp(path + n - e, clipexts[k]) == 0) return k;
+    }
+    return -1;
 }
 
 // Stable insertion by frame, so presses of one frame keep their command-line order.
@@ -186,7 +200,8 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
         }
         case o_video:
             if ((o.videokind = clipkind(val)) < 0)
-                return fail(err, errlen, "--video: '%s' does not end in %s", val, clipkinds());
+                return fail(err, errlen, "--video: '%s' does not end in %s, %s, %s or %s", val,
+                            clipexts[0], clipexts[1], clipexts[2], clipexts[3]);
             o.video = val;
             break;
         case o_from:

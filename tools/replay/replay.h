@@ -113,8 +113,8 @@ bool writestill(outfile &o, char *err, int errlen); // drawscene, read back, PNG
 void closestill();
 
 // ---- clips: frames piped raw into an ffmpeg process ----
-int clipkind(const char *path); // from the file name's extension; -1 when unknown
-const char *clipkinds();        // the known extensions, for messages
+enum { clipmp4, clipwebm, clipmkv, clipwebp, nclipkinds }; // .mp4 .webm .mkv .webp
+int clipkind(const char *path); // (options.cpp) from the file name's extension; -1 if unknown
 struct clipstats {
     uint32_t frames;                  // drawn and queued so far
     double start, end;                // first frame begun, ffmpeg ended: CLOCK_MONOTONIC s
