@@ -27,7 +27,7 @@ static const clipformat formats[] = {
     // encoder well behind the drawing on two cores (docs/performance.md).
     {"mp4",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
-     {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-colorspace", "bt709",
+     {"-c:v", "libx264", "-preset", "superfast", "-crf", "23", "-colorspace", "bt709",
       "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
     {"webm",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
