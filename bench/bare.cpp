@@ -1,33 +1,22 @@
 // bare.cpp -- the demo's frames with no animation: only the GL calls, the wait and the swap
 //
-// The yardstick for bench/fps.sh. It opens the demo's mode and builds the same world, then
-// draws frame after frame exactly as drawGLScene does, but runs no calcme or changecolc in
-// the loop. So that it draws the views the demo draws (the cost of a frame depends on what
-// the camera sees), it first runs the animation for as many steps as it will draw and keeps
-// the camera of each step; the loop then only puts the kept eye and look-at point into the
-// roaming camera. The cars, clouds and colours stay where that run left them.
+// The yardstick for bench/fps.sh. It starts as the demo does, then draws frame after frame
+// exactly as drawGLScene does, but runs no calcme or changecolc in the loop. So that it draws
+// the views the demo draws (the cost of a frame depends on what the camera sees), it first
+// runs the animation for as many steps as it will draw and keeps the camera of each step; the
+// loop then only puts the kept camera in the roaming one's place. The cars, clouds and colours
+// stay where that run left them.
 #include "anim/anim.h"
+#include "app/app.h"
 #include "render/render.h"
 #include "scene/scene.h"
-#include "world/world.h"
-
-#include <SDL.h>
 
 #include <cstdio>
-#include <cstdlib> // atoi, exit
+#include <cstdlib> // atoi
 
 constexpr int maxpath = 20000;
 
-struct view {
-    GLfloat xcam, ycam, zcam, xlook, ylook, zlook;
-};
-static view path[maxpath];
-
-static void fail(const char *what) {
-    fprintf(stderr, "%s: %s\n", what, SDL_GetError());
-    SDL_Quit();
-    exit(1);
-}
+static mycam path[maxpath]; // only the eye and look-at point reach the drawing
 
 int main(int argc, char *argv[]) {
     int npath = argc > 1 ? atoi(argv[1]) : 1000; // frames of the demo's camera path to keep
@@ -36,25 +25,13 @@ int main(int argc, char *argv[]) {
         return 2;
     }
 
-    // The demo's start-up, call for call.
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) fail("Video initialization failed");
-    const SDL_VideoInfo *info = SDL_GetVideoInfo();
-    if (!info) fail("Video query failed");
-    Uint32 flags = SDL_FULLSCREEN | SDL_HWPALETTE | SDL_OPENGL | SDL_HWSURFACE | SDL_ASYNCBLIT;
-    if (info->blit_hw) flags |= SDL_HWACCEL;
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    if (!SDL_SetVideoMode(1024, 768, 16, flags)) fail("Video mode set failed");
-    if (SDL_EnableKeyRepeat(100, 30) != 0) fail("Setting keyboard repeat failed");
-    initGL();
-    initme(); // seeded from the clock, as the demo; bench/fps.sh fixes the clock for both
-    SDL_ShowCursor(SDL_DISABLE);
+    startup(); // seeded from the clock, as the demo; bench/fps.sh fixes the clock for both
 
     // The demo's camera, step by step; path[f] is the view of the demo's frame f.
     for (int f = 0; f < npath; f++) {
         calcme();
         changecolc();
-        const mycam &c = mycamz[whichcam];
-        path[f] = {c.xcam, c.ycam, c.zcam, c.xlook, c.ylook, c.zlook};
+        path[f] = mycamz[whichcam];
     }
     whichcam = 0;
 
@@ -65,12 +42,9 @@ int main(int argc, char *argv[]) {
             if (event.type == SDL_QUIT ||
                 (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE))
                 done = 1;
-        mycam &c = mycamz[0];
-        c.xcam = path[f].xcam, c.ycam = path[f].ycam, c.zcam = path[f].zcam;
-        c.xlook = path[f].xlook, c.ylook = path[f].ylook, c.zlook = path[f].zlook;
+        mycamz[0] = path[f];
         drawGLScene();
         if (done) break;
     }
-    SDL_Quit();
-    return 0;
+    Quit(0);
 }

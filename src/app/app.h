@@ -1,10 +1,13 @@
-// app.h -- the application shell: event handling, shutdown, and the invisible-driver guard
+// app.h -- the application shell: start-up, event handling, shutdown, the invisible-driver guard
 #pragma once
 
 #include "keys.h" // presskey, which HandleEvent hands key-downs to
 
 #include <SDL.h>
 
+// Video in the demo's mode, GL state, the world from the clock's seed; a failure says what
+// failed on standard error and ends the process with status 1.
+void startup();
 int HandleEvent(SDL_Event *event); // 1 when the event asks the program to end
 void Quit(int returnCode);         // SDL_Quit, then exit; never returns
 
