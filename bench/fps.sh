@@ -24,19 +24,14 @@ for f in "$demo" "$bare" "$shim"; do
     [ -e "$f" ] || { echo "fps.sh: $f is missing; build first" >&2; exit 1; }
 done
 
-# A display number nobody holds.
-n=90
-while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+# Xvfb picks a free display number itself and writes it to fd 3 once it accepts connections.
 out=$(mktemp -d)
-Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+mkfifo "$out/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/displayfd" >"$out/xvfb.log" 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$out"' EXIT INT TERM
-tries=0
-until [ -e /tmp/.X11-unix/X$n ]; do
-    tries=$((tries + 1))
-    [ $tries -lt 100 ] || { echo "fps.sh: Xvfb did not start" >&2; cat "$out/xvfb.log" >&2; exit 1; }
-    sleep 0.1
-done
+n=$(timeout 10 head -n 1 "$out/displayfd" || true)
+[ -n "$n" ] || { echo "fps.sh: Xvfb did not start" >&2; cat "$out/xvfb.log" >&2; exit 1; }
 
 # run NAME PAIR: one measured run; its frame rate goes to $out/NAME.
 run() {
