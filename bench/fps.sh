@@ -35,12 +35,8 @@ n=$(timeout 10 head -n 1 "$out/displayfd" || true)
 
 # run NAME PAIR: one measured run; its frame rate goes to $out/NAME.
 run() {
-    case $1 in
-    demo) set -- "$1" "$2" "$demo" ;;
-    bare) set -- "$1" "$2" "$bare" $((warmup + frames)) ;;
-    esac
     name=$1 pair=$2
-    shift 2
+    if [ "$name" = demo ]; then set -- "$demo"; else set -- "$bare" $((warmup + frames)); fi
     DISPLAY=:$n SHIM_WARMUP=$warmup SHIM_FRAMES=$frames SHIM_SEED=$((seed + pair)) \
         SHIM_OUT="$out/$name" LD_PRELOAD="$shim" \
         timeout 600 "$@" >>"$out/$name.log" 2>&1 ||

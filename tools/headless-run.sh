@@ -14,10 +14,8 @@ work=$(mktemp -d)
 xpid= gpid=
 # Whatever happens, nothing is left running and the scratch folder goes.
 cleanup() {
-    [ -n "$gpid" ] && kill "$gpid" 2>/dev/null
-    [ -n "$xpid" ] && kill "$xpid" 2>/dev/null
-    [ -n "$gpid" ] && wait "$gpid" 2>/dev/null
-    [ -n "$xpid" ] && wait "$xpid" 2>/dev/null
+    kill $gpid $xpid 2>/dev/null
+    wait
     rm -rf "$work"
 }
 trap cleanup EXIT

@@ -120,13 +120,13 @@ static bool takesclose(Display *d, Window w) {
     return yes;
 }
 
+// Windows come and go while a program starts (SDL makes and drops one to probe the GL visual),
+// so one may be gone between the query and the look at it. Xlib's default handler would end
+// this process for that; here the window simply does not count.
 static int tolerate(Display *, XErrorEvent *) {
     return 0;
 }
 
-// Windows come and go while a program starts (SDL makes and drops one to probe the GL visual),
-// so one may be gone between the query and the look at it. Xlib's default handler would end
-// this process for that; here the window simply does not count.
 // A window manager's frame holds the application's window one level down.
 static Window framed(Display *d, Window frame) {
     Window root, parent, *kids = nullptr, found = 0;
