@@ -6,15 +6,9 @@
 #include "scene/scene.h"
 
 #include <GLES2/gl2.h>
-#include <cmath> // tan, for the projection
+#include <algorithm> // max, for the triangles' size
+#include <cmath>     // tan, for the projection
 #include <emscripten/html5.h>
-
-// The quads' corners a, b, c, d as the triangles a b c and a c d, made once from the demo's
-// index arrays (which the animation never rewrites).
-static GLuint city_tris[ncityindexes / 4 * 6];
-static GLuint car_tris[ncarindexes / 4 * 6];
-static GLuint cloud_tris[ncloudverts / 4 * 6];
-static GLuint floor_tris[nfloorverts / 4 * 6];
 
 struct layer {
     GLuint verts, colors, tris; // buffers; colors 0 for the clouds
@@ -46,10 +40,6 @@ static GLuint shader(GLenum kind, const char *src) {
     glShaderSource(s, 1, &src, nullptr);
     glCompileShader(s);
     return s;
-}
-
-static void GL_APIENTRY setclear(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    glClearColor(r, g, b, a);
 }
 
 const char *initdraw() {
@@ -89,18 +79,13 @@ const char *initdraw() {
     glDisable(GL_DITHER);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnableVertexAttribArray(posattr);
-    clearcolour = setclear; // the colour cycler's background goes to WebGL from here on
+    clearcolour = glClearColor; // the colour cycler's background goes to WebGL from here on
     return nullptr;
 }
 
-static void triangles(const GLuint *quads, int n, GLuint *tris) {
-    for (int q = 0; q < n / 4; q++) {
-        const GLuint *v = quads + 4 * q;
-        GLuint *t = tris + 6 * q;
-        t[0] = v[0], t[1] = v[1], t[2] = v[2];
-        t[3] = v[0], t[4] = v[2], t[5] = v[3];
-    }
-}
+// The quads' corners a, b, c, d as the triangles a b c and a c d, made once from the demo's
+// index arrays (which the animation never rewrites), here before they go to their buffer.
+static GLuint tris[std::max({ncityindexes, ncarindexes, ncloudverts, nfloorverts}) / 4 * 6];
 
 static GLuint buffer(GLenum target, const void *data, GLsizeiptr bytes, GLenum usage) {
     GLuint b;
@@ -111,26 +96,27 @@ static GLuint buffer(GLenum target, const void *data, GLsizeiptr bytes, GLenum u
 }
 
 static layer makelayer(const Vertex3 *verts, const Vertex3 *colors, int nverts, GLenum moving,
-                       const GLuint *quads, int nquadix, GLuint *tris) {
+                       const GLuint *quads, int nquadix) {
     layer l;
     l.verts = buffer(GL_ARRAY_BUFFER, verts, nverts * sizeof(Vertex3), moving);
     l.colors =
         colors ? buffer(GL_ARRAY_BUFFER, colors, nverts * sizeof(Vertex3), GL_DYNAMIC_DRAW) : 0;
-    triangles(quads, nquadix, tris);
     l.ntris = nquadix / 4 * 6;
+    const int corner[6] = {0, 1, 2, 0, 2, 3};
+    for (int i = 0; i < l.ntris; i++)
+        tris[i] = quads[i / 6 * 4 + corner[i % 6]];
     l.tris = buffer(GL_ELEMENT_ARRAY_BUFFER, tris, l.ntris * sizeof(GLuint), GL_STATIC_DRAW);
     return l;
 }
 
 void loadscene() {
     ground = makelayer(floor_verts, floor_colors, nfloorverts, GL_DYNAMIC_DRAW, floor_indexes,
-                       nfloorverts, floor_tris);
-    cars = makelayer(car_verts, car_colors, ncarverts, GL_DYNAMIC_DRAW, car_indexes, ncarindexes,
-                     car_tris);
-    buildings = makelayer(city_verts, city_colors, ncityverts, GL_STATIC_DRAW, city_indexes,
-                          ncityindexes, city_tris);
-    clouds = makelayer(cloud_verts, nullptr, ncloudverts, GL_DYNAMIC_DRAW, cloud_indexes,
-                       ncloudverts, cloud_tris);
+                       nfloorverts);
+    cars = makelayer(car_verts, car_colors, ncarverts, GL_DYNAMIC_DRAW, car_indexes, ncarindexes);
+    buildings =
+        makelayer(city_verts, city_colors, ncityverts, GL_STATIC_DRAW, city_indexes, ncityindexes);
+    clouds =
+        makelayer(cloud_verts, nullptr, ncloudverts, GL_DYNAMIC_DRAW, cloud_indexes, ncloudverts);
 }
 
 static void upload(GLuint b, const Vertex3 *v, int first, int n) {
@@ -156,22 +142,12 @@ static void recoloured(int first, int n) {
 static void eyematrix(const mycam &c, GLfloat out[16]) {
     double aspect = 1024.0f / 768.0f, nearz = 0.1f, farz = 150000.0;
     double f = 1.0 / std::tan(101.0 / 2 * M_PI / 180);
-    double p[16] = {f / aspect,
-                    0,
-                    0,
-                    0,
-                    0,
-                    f,
-                    0,
-                    0,
-                    0,
-                    0,
-                    (farz + nearz) / (nearz - farz),
-                    -1,
-                    0,
-                    0,
-                    2 * farz * nearz / (nearz - farz),
-                    0};
+    double p[16] = {}; // p[4 * column + row]
+    p[0] = f / aspect;
+    p[5] = f;
+    p[10] = (farz + nearz) / (nearz - farz);
+    p[11] = -1;
+    p[14] = 2 * farz * nearz / (nearz - farz);
     double fw[3] = {(double)c.xlook - c.xcam, (double)c.ylook - c.ycam, (double)c.zlook - c.zcam};
     double fl = std::sqrt(fw[0] * fw[0] + fw[1] * fw[1] + fw[2] * fw[2]);
     for (double &x : fw)
