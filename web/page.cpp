@@ -17,12 +17,12 @@ constexpr int maxargs = maxpresses + 8;
 constexpr int argbytes = 1 << 16;
 static char argstore[argbytes];
 static int argused;
-static char *argv[maxargs + 1];
-static int argc = 1; // argv[0], the program's name
+static char progname[] = "gridcity";
+static char *argv[maxargs + 1] = {progname};
+static int argc = 1;
 static bool toolong; // the address held more than the store takes
 
 static replayopts opts;
-static bool limited;    // the address gave a frame count: stop there
 static uint32_t frames; // frames run since the world was built
 static int nextpress;   // the next of the address's presses to deliver
 
@@ -52,18 +52,12 @@ int gc_arg(const char *a) {
 static char problem[512];
 
 int gc_start() {
-    static char name[] = "gridcity";
-    argv[0] = name;
     if (toolong) {
         strcpy(problem, "the address holds more options than the page takes");
-        opts = replayopts{};
     } else if (!parseopts(argc, argv, opts, problem, sizeof problem)) {
-        opts = replayopts{};
+        opts = replayopts{}; // nothing of what it read before the fault
         // The tool's reasons name its options; the address spells them without the dashes.
         if (strncmp(problem, "--", 2) == 0) memmove(problem, problem + 2, strlen(problem) - 1);
-    } else {
-        for (int i = 1; i < argc; i++)
-            limited = limited || strncmp(argv[i], "--frames", 8) == 0;
     }
     if (!opts.seeded) opts.seed = (uint32_t)time(nullptr); // as the demo's seed
 
@@ -113,9 +107,9 @@ static void draw() {
 
 extern "C" {
 
-// The browser's animation frame: one step and its drawing. 0 once the address's frame count is
-// reached; the last frame stays on the canvas.
-int gc_frame() {
+// The browser's animation frame: one step and its drawing. When limited (the address gave a
+// frame count), 0 once that count is reached; the last frame stays on the canvas.
+int gc_frame(int limited) {
     if (limited && frames >= opts.frames) return 0;
     step();
     draw();
