@@ -13,13 +13,14 @@ import functools
 import http.server
 import json
 import os
-import queue
 import shutil
+import statistics
 import subprocess
 import sys
 import tempfile
 import threading
 import time
+import urllib.parse
 
 FLAGS = ["--headless=new", "--use-angle=swiftshader", "--enable-unsafe-swiftshader",
          "--no-sandbox", "--disable-background-networking", "--disable-component-update",
@@ -81,7 +82,6 @@ class Browser:
         self.stderr = []
         threading.Thread(target=lambda: self.stderr.extend(self.proc.stderr), daemon=True).start()
         self.replies = {}
-        self.events = queue.Queue()
         self.lock = threading.Condition()
         self.next = 0
         threading.Thread(target=self.read, daemon=True).start()
@@ -124,7 +124,6 @@ class Browser:
                                         for a in p["args"]))
         elif m == "Log.entryAdded" and p["entry"]["level"] == "error":
             self.errors.append(p["entry"]["text"])
-        self.events.put(msg)
 
     def call(self, method, page=False, timeout=60, **params):
         with self.lock:
@@ -164,11 +163,8 @@ class Browser:
             if v:
                 return v
             time.sleep(0.05)
-        raise PageError("waited %d s for %s; the page says: %s" % (timeout, expr, self.line()))
-
-    def line(self):
-        return self.eval("document.getElementById('info') ? "
-                         "document.getElementById('info').textContent.trim() : ''")
+        line = self.eval("document.getElementById('info')?.textContent.trim() ?? ''")
+        raise PageError("waited %d s for %s; the page says: %s" % (timeout, expr, line))
 
     def canvas(self):
         """The canvas as PNG bytes, with the page's line hidden."""
@@ -250,21 +246,18 @@ def main(argv):
         if argv[:1] == ["sha256"] and len(argv) == 2:
             print(sha256(b, url, argv[1]))
         elif argv[:1] == ["shot"] and len(argv) == 3:
-            frames = [int(v) for k, v in (kv.split("=", 1) for kv in argv[1].split("&"))
-                      if k == "frames"]
+            frames = int(urllib.parse.parse_qs(argv[1]).get("frames", [1])[0])
             with open(argv[2], "wb") as f:
-                f.write(shot(b, url, argv[1], frames[0] if frames else 1))
+                f.write(shot(b, url, argv[1], frames))
         elif argv[:1] == ["fps"]:
             rates = []
             for seed in [int(s) for s in argv[1:]] or [1001, 1002, 1003, 1004]:
                 rates.append(fps(b, url, seed))
                 print("  page seed %d: %.3f fps" % (seed, rates[-1]))
-            rates.sort()
-            n = len(rates)
             print("page fps: median %.3f (min %.3f, max %.3f)" %
-                  ((rates[(n - 1) // 2] + rates[n // 2]) / 2, rates[0], rates[-1]))
+                  (statistics.median(rates), min(rates), max(rates)))
         else:
-            sys.exit(__doc__ if __doc__ else "see the usage at the top of tools/webpage.py")
+            sys.exit("see the usage at the top of tools/webpage.py")
         for e in b.errors:
             print("page error:", e, file=sys.stderr)
 
