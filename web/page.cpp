@@ -34,6 +34,25 @@ static int nkeys;
 // Buildings recoloured since the last draw, from the one the cycler stood on then.
 static int colfirst, colcount;
 
+// One frame's step: the address's presses for it, then the keys that came, then the animation.
+static void step() {
+    frames++;
+    while (nextpress < opts.npresses && opts.presses[nextpress].frame == frames)
+        presskey(opts.presses[nextpress++].key);
+    for (int i = 0; i < nkeys; i++)
+        presskey(keys[i]); // only arrow keys come here, so it never asks to end
+    nkeys = 0;
+    if (colcount == 0) colfirst = colstepz;
+    calcme();
+    changecolc();
+    if (colcount < nbuildings) colcount += 10; // past a whole sweep, every colour goes
+}
+
+static void draw() {
+    drawframe(colfirst, colcount);
+    colcount = 0;
+}
+
 extern "C" {
 
 int gc_arg(const char *a) {
@@ -84,28 +103,6 @@ uint32_t gc_frames() {
 void gc_key(int up) {
     if (nkeys < maxkeys) keys[nkeys++] = up ? upkey : downkey; // a full queue drops keys
 }
-}
-
-// One frame's step: the address's presses for it, then the keys that came, then the animation.
-static void step() {
-    frames++;
-    while (nextpress < opts.npresses && opts.presses[nextpress].frame == frames)
-        presskey(opts.presses[nextpress++].key);
-    for (int i = 0; i < nkeys; i++)
-        presskey(keys[i]); // only arrow keys come here, so it never asks to end
-    nkeys = 0;
-    if (colcount == 0) colfirst = colstepz;
-    calcme();
-    changecolc();
-    if (colcount < nbuildings) colcount += 10; // past a whole sweep, every colour goes
-}
-
-static void draw() {
-    drawframe(colfirst, colcount);
-    colcount = 0;
-}
-
-extern "C" {
 
 // The browser's animation frame: one step and its drawing. When limited (the address gave a
 // frame count), 0 once that count is reached; the last frame stays on the canvas.
