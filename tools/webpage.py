@@ -39,8 +39,7 @@ def serve(folder):
                  {"log_message": lambda *a: None})
     handler = functools.partial(quiet, directory=folder)
     httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
-    thread = threading.Thread(target=httpd.serve_forever, daemon=True)
-    thread.start()
+    threading.Thread(target=httpd.serve_forever, daemon=True).start()
     try:
         yield "http://127.0.0.1:%d/" % httpd.server_address[1]
     finally:
