@@ -15,7 +15,6 @@ struct layer {
     GLsizei ntris;              // indices drawn
 };
 static layer ground, cars, buildings, clouds;
-static GLuint program;
 static GLint mvploc;
 constexpr GLuint posattr = 0, colattr = 1;
 
@@ -59,7 +58,7 @@ const char *initdraw() {
     if (a.majorVersion == 1 && !emscripten_webgl_enable_extension(ctx, "OES_element_index_uint"))
         return "this browser's WebGL lacks 32-bit indices (OES_element_index_uint)";
 
-    program = glCreateProgram();
+    GLuint program = glCreateProgram();
     glAttachShader(program, shader(GL_VERTEX_SHADER, vertexshader));
     glAttachShader(program, shader(GL_FRAGMENT_SHADER, fragmentshader));
     glBindAttribLocation(program, posattr, "pos");
