@@ -123,8 +123,8 @@ static void upload(GLuint b, const Vertex3 *v, int first, int n) {
     glBufferSubData(GL_ARRAY_BUFFER, first * sizeof(Vertex3), n * sizeof(Vertex3), v + first);
 }
 
-// The cycler sweeps buildings 0 to 11998, eight vertices each, and starts again at 0.
-constexpr int swept = 11999;
+// The cycler sweeps buildings 0 to lastswept, eight vertices each, and starts again at 0.
+constexpr int swept = lastswept + 1;
 
 static void recoloured(int first, int n) {
     if (n >= swept) {

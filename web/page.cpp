@@ -45,7 +45,7 @@ static void step() {
     if (colcount == 0) colfirst = colstepz;
     calcme();
     changecolc();
-    if (colcount < nbuildings) colcount += 10; // past a whole sweep, every colour goes
+    if (colcount < nbuildings) colcount += colourpasses; // past a whole sweep, every colour goes
 }
 
 static void draw() {

@@ -6,6 +6,9 @@
 void calcme();     // one step: director, cloud drift, traffic, ground drift
 void changecolc(); // ten buildings recoloured; new tint and background at each sweep end
 
+constexpr int colourpasses = 10; // buildings changecolc recolours
+constexpr int lastswept = 11998; // the sweep never reaches the last building
+
 // The sections of a step, in the order calcme runs them.
 void director();    // programme clock, then the active camera only
 void driftclouds(); // clouds toward -z, mirror wrap below -8000

@@ -6,9 +6,6 @@
 
 void (*clearcolour)(GLfloat r, GLfloat g, GLfloat b, GLfloat a) = nullptr;
 
-constexpr int passes = 10;       // buildings recoloured per call
-constexpr int lastswept = 11998; // the sweep never reaches the last building
-
 static void endsweep() {
     colstepz = 0;
     ccr1 = drawrandom() % 30 + 1;
@@ -39,6 +36,6 @@ static void recolour() {
 }
 
 void changecolc() {
-    for (int p = 0; p < passes; p++)
+    for (int p = 0; p < colourpasses; p++)
         recolour();
 }
