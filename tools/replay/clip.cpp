@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <cstdarg>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -46,20 +45,12 @@ static pid_t encoder = -1;
 static int pipefd = -1; // our end of its standard input
 static int logfd = -1;  // its standard error, kept in memory for the failure message
 
-void killclip() { // async-signal-safe
+static void killclip() { // async-signal-safe
     if (encoder > 0) {
         kill(encoder, SIGKILL);
         waitpid(encoder, nullptr, 0);
         encoder = -1;
     }
-}
-
-[[gnu::format(printf, 3, 4)]] static bool fail(char *err, int errlen, const char *fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(err, (size_t)errlen, fmt, ap);
-    va_end(ap);
-    return false;
 }
 
 // The first line ffmpeg wrote (at -loglevel error every line is a failure, and the first
@@ -256,7 +247,7 @@ static void stopwriter() {
 }
 
 // Waits for ffmpeg after the end of its input; true when it finished the file.
-static bool finish(clipstats &st, char *err, int errlen) {
+bool closeclip(clipstats &st, char *err, int errlen) {
     for (int k = 0; k < nslots; k++) // every slot back: all that was queued is written
         freeslots.acquire();
     stopwriter();
@@ -283,7 +274,7 @@ unsigned char *nextslot(clipstats &st, char *err, int errlen) {
     st.waiting += now() - t0;
     if (int e = writeerr) { // ffmpeg stopped reading: say why it ended
         freeslots.release();
-        if (finish(st, err, errlen) || e != EPIPE)
+        if (closeclip(st, err, errlen) || e != EPIPE)
             fail(err, errlen, "writing to ffmpeg failed: %s", strerror(e));
         return nullptr;
     }
@@ -294,10 +285,6 @@ void queueslot(clipstats &st) {
     fullslots.release();
     head = (head + 1) % nslots;
     st.frames++;
-}
-
-bool closeclip(clipstats &st, char *err, int errlen) {
-    return finish(st, err, errlen);
 }
 
 void dropclip() {

@@ -146,9 +146,3 @@ void printlayout(FILE *f) {
     fprintf(f, "\n");
     fprintf(f, "then the random source's 32-bit state, at %ld.\n", dumpat("randomstate"));
 }
-
-bool writedump(outfile &o, char *err, int errlen) {
-    if (writedump(o.f)) return true;
-    outerror(o, err, errlen);
-    return false;
-}

@@ -69,9 +69,8 @@ int main(int argc, char **argv) {
     buildworld(opts.seed);
     const char *why;
     if (opts.check && (why = checkstart())) stop(1, "after world generation (frame 0): %s", why);
-    if (opts.trace && !(traceheader(traceout, opts.seed, err, sizeof err) &&
-                        traceframe(traceout, 0, err, sizeof err)))
-        stop(1, "%s", err);
+    if (opts.trace && !(traceheader(traceout.f, opts.seed) && traceframe(traceout.f, 0)))
+        stop(1, "%s", outerror(traceout, err, sizeof err));
     int next = 0;
     clipstats clip = {};
     uint32_t clipframes = opts.video ? opts.frames - opts.from + 1 : 0;
@@ -85,7 +84,8 @@ int main(int argc, char **argv) {
             if ((f % checkevery == 0 || f == opts.frames) && (why = checkuntouched()))
                 stop(1, "frame %llu: %s", (unsigned long long)f, why);
         }
-        if (opts.trace && !traceframe(traceout, f, err, sizeof err)) stop(1, "%s", err);
+        if (opts.trace && !traceframe(traceout.f, f))
+            stop(1, "%s", outerror(traceout, err, sizeof err));
         if (opts.video && f >= opts.from) {
             if (!recordframe(clip, err, sizeof err))
                 stop(1, "%s: frame %llu: %s", opts.video, (unsigned long long)f, err);
@@ -96,7 +96,7 @@ int main(int argc, char **argv) {
         stop(1, "after world generation (frame 0): %s", why);
 
     // --- outputs ---
-    if (opts.dump && !writedump(dumpout, err, sizeof err)) stop(1, "%s", err);
+    if (opts.dump && !writedump(dumpout.f)) stop(1, "%s", outerror(dumpout, err, sizeof err));
     if (opts.png && !writestill(pngout, err, sizeof err)) stop(1, "%s", err);
     if (opts.video) {
         if (!closeclip(clip, err, sizeof err)) stop(1, "%s: %s", opts.video, err);

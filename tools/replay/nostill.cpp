@@ -2,10 +2,9 @@
 #include "replay.h"
 
 bool openstill(char *err, int errlen) {
-    snprintf(
-        err, (size_t)errlen,
+    return fail(
+        err, errlen,
         "--png and --video need the full build: this one is core-only, without SDL, GL or libpng");
-    return false;
 }
 
 bool writestill(outfile &, char *, int) {

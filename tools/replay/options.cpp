@@ -3,14 +3,14 @@
 
 #include "app/keys.h"
 
-#include <cstdarg>
 #include <cstdlib> // strtod
 #include <cstring>
 #include <strings.h> // strcasecmp
 #include <getopt.h>
 #include <iterator> // std::end
 
-bool parseuint32(const char *s, uint32_t &v) {
+// Decimal only: no sign, no junk, fits 32 bits.
+static bool parseuint32(const char *s, uint32_t &v) {
     if (!s || !*s) return false;
     uint64_t n = 0;
     for (const char *p = s; *p; p++) {
@@ -20,14 +20,6 @@ bool parseuint32(const char *s, uint32_t &v) {
     }
     v = (uint32_t)n;
     return true;
-}
-
-static bool fail(char *err, int errlen, const char *fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    vsnprintf(err, (size_t)errlen, fmt, ap);
-    va_end(ap);
-    return false;
 }
 
 // "F:up" or "F:down"; F counts frames from 1.

@@ -1,8 +1,18 @@
 // replay.h -- gridcity-replay's parts: options, the dump, the trace, stills, the invariant checker
 #pragma once
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
+
+// Each part reports a failure as a one-line reason in err; fail writes it and returns false.
+[[gnu::format(printf, 3, 4)]] inline bool fail(char *err, int errlen, const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    vsnprintf(err, (size_t)errlen, fmt, ap);
+    va_end(ap);
+    return false;
+}
 
 // ---- options ----
 constexpr int maxpresses = 4096; // arrow-key presses one run can replay
@@ -33,7 +43,6 @@ struct replayopts {
 
 // Fills o from the command line. On bad input returns false with a one-line reason in err.
 bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen);
-bool parseuint32(const char *s, uint32_t &v); // decimal only, no sign, no junk, fits 32 bits
 void printhelp(FILE *f);
 
 // ---- output files ----
@@ -74,10 +83,8 @@ extern const dumppart dumpparts[]; // in file order
 extern const int ndumpparts;
 constexpr long dumpbytes = 6177096; // the parts' sizes added up
 long dumpat(const char *name);      // byte offset of an array or scalar in the dump; -1 if none
-// The scene store in the dump layout, little-endian; on failure the reason in err.
-bool writedump(outfile &o, char *err, int errlen);
-bool writedump(FILE *f);   // the same bytes to any stream
-void printlayout(FILE *f); // the layout table, for --help
+bool writedump(FILE *f);            // the scene store in the dump layout, little-endian
+void printlayout(FILE *f);          // the layout table, for --help
 // The dump as a stream: each part's bytes, in file order, handed to sink in one or more pieces
 // with the part's index in dumpparts.
 using dumpsink = bool (*)(void *ctx, int part, const void *p, size_t bytes);
@@ -85,25 +92,16 @@ bool walkdump(dumpsink sink, void *ctx);
 constexpr int narrays = 17; // the first parts; the rest are 4-byte scalars, the last the state
 
 // ---- trace ----
-// A 64-bit hash of a byte stream fed in pieces of any size (trace.cpp defines it).
-struct streamhash {
-    uint64_t lane[4];
-    uint64_t bytes;        // taken so far
-    unsigned char tail[8]; // the first bytes % 8 hold a word not yet complete
-};
-void hashstart(streamhash &h);
-void hashbytes(streamhash &h, const void *p, size_t n);
-uint64_t hashend(const streamhash &h);
-uint64_t hashof(const void *p, size_t n);
+uint64_t hashof(const void *p, size_t n); // the hash the trace uses, of one piece
 // The trace's columns: each array, then the scalars together ("scalars"), then the random
 // state ("randomstate").
 constexpr int ntracecols = narrays + 2;
 // Two comment lines, the seed and the columns; then one line per frame (0 is the world as
 // generated): the frame, the hash of the dump --dump would write then, and for each column
 // the hash (low 32 bits) of the dump up to its end, so the first column that differs between
-// two traces names the first array that differs. On failure the reason in err.
-bool traceheader(outfile &o, uint32_t seed, char *err, int errlen);
-bool traceframe(outfile &o, uint64_t frame, char *err, int errlen);
+// two traces names the first array that differs. False when a write fails.
+bool traceheader(FILE *f, uint32_t seed);
+bool traceframe(FILE *f, uint64_t frame);
 
 // ---- stills ----
 constexpr int stillw = 1024, stillh = 768;
@@ -132,7 +130,6 @@ void queueslot(clipstats &st);
 bool recordframe(clipstats &st, char *err, int errlen); // (still.cpp) draw into the next slot
 bool closeclip(clipstats &st, char *err, int errlen);   // end of input; ffmpeg must finish
 void dropclip();                                        // kill ffmpeg, stop the writer
-void killclip();                                        // kill ffmpeg; async-signal-safe
 // The progress line on standard error when it is a terminal; true while one is shown.
 bool showprogress(const clipstats &st, uint32_t all);
 double now(); // CLOCK_MONOTONIC, seconds

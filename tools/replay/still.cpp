@@ -16,20 +16,16 @@ static bool sdlup = false;
 bool openstill(char *err, int errlen) {
     // SDL's offscreen driver renders through EGL with no display or X server.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    if (SDL_Init(SDL_INIT_VIDEO) < 0) {
-        snprintf(err, (size_t)errlen, "offscreen video initialization failed: %s", SDL_GetError());
-        return false;
-    }
+    if (SDL_Init(SDL_INIT_VIDEO) < 0)
+        return fail(err, errlen, "offscreen video initialization failed: %s", SDL_GetError());
     sdlup = true;
     // Eight bits a channel, so the stored picture is what the colours say; depth as the demo.
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    if (!SDL_SetVideoMode(stillw, stillh, 32, SDL_OPENGL)) {
-        snprintf(err, (size_t)errlen, "offscreen OpenGL surface failed: %s", SDL_GetError());
-        return false;
-    }
+    if (!SDL_SetVideoMode(stillw, stillh, 32, SDL_OPENGL))
+        return fail(err, errlen, "offscreen OpenGL surface failed: %s", SDL_GetError());
     initGL();
     return true;
 }
@@ -48,10 +44,7 @@ static bool readframe(unsigned char *rgb, char *err, int errlen) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, stillw, stillh, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     GLenum e = glGetError();
-    if (e != GL_NO_ERROR) {
-        snprintf(err, (size_t)errlen, "drawing the frame failed: GL error 0x%x", e);
-        return false;
-    }
+    if (e != GL_NO_ERROR) return fail(err, errlen, "drawing the frame failed: GL error 0x%x", e);
     return true;
 }
 
@@ -59,11 +52,8 @@ bool writestill(outfile &o, char *err, int errlen) {
     drawframe();
     if (!readframe(pixels, err, errlen)) return false;
     if (writepng(o.f, stillw, stillh, pixels, true)) return true;
-    if (errno) {
-        outerror(o, err, errlen);
-    } else {
-        snprintf(err, (size_t)errlen, "encoding the PNG failed");
-    }
+    if (!errno) return fail(err, errlen, "encoding the PNG failed");
+    outerror(o, err, errlen);
     return false;
 }
 

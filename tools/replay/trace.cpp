@@ -12,6 +12,13 @@
 // multiplier busy: a dump hashes in about half a millisecond.
 constexpr uint64_t mult = 0x9e3779b97f4a7c15;
 
+// The hash's state, fed in pieces of any size.
+struct streamhash {
+    uint64_t lane[4];
+    uint64_t bytes;        // taken so far
+    unsigned char tail[8]; // the first bytes % 8 hold a word not yet complete
+};
+
 static uint64_t le64(const unsigned char *p) {
     uint64_t w;
     memcpy(&w, p, 8);
@@ -31,13 +38,13 @@ static uint64_t finalise(uint64_t x) {
     return x ^ (x >> 33);
 }
 
-void hashstart(streamhash &h) {
+static void hashstart(streamhash &h) {
     for (int j = 0; j < 4; j++)
         h.lane[j] = mult * (uint64_t)(j + 1);
     h.bytes = 0;
 }
 
-void hashbytes(streamhash &h, const void *p, size_t n) {
+static void hashbytes(streamhash &h, const void *p, size_t n) {
     const unsigned char *s = (const unsigned char *)p;
     uint64_t at = h.bytes;
     h.bytes += n;
@@ -64,7 +71,7 @@ void hashbytes(streamhash &h, const void *p, size_t n) {
     memcpy(h.tail, s, n);
 }
 
-uint64_t hashend(const streamhash &h) {
+static uint64_t hashend(const streamhash &h) {
     uint64_t lane[4] = {h.lane[0], h.lane[1], h.lane[2], h.lane[3]};
     if (size_t have = h.bytes % 8) {
         unsigned char w[8] = {};
@@ -102,26 +109,22 @@ static bool totrace(void *, int part, const void *p, size_t bytes) {
     return true;
 }
 
-bool traceheader(outfile &o, uint32_t seed, char *err, int errlen) {
-    bool ok = fprintf(o.f, "# gridcity-replay trace, seed %u\n# frame dump", seed) > 0;
+bool traceheader(FILE *f, uint32_t seed) {
+    bool ok = fprintf(f, "# gridcity-replay trace, seed %u\n# frame dump", seed) > 0;
     for (int k = 0; k < narrays; k++)
-        ok = ok && fprintf(o.f, " %s", dumpparts[k].name) > 0;
-    ok = ok && fprintf(o.f, " scalars randomstate") > 0;
-    if (ok && fputc('\n', o.f) != EOF) return true;
-    outerror(o, err, errlen);
-    return false;
+        ok = ok && fprintf(f, " %s", dumpparts[k].name) > 0;
+    ok = ok && fprintf(f, " scalars randomstate") > 0;
+    return ok && fputc('\n', f) != EOF;
 }
 
-bool traceframe(outfile &o, uint64_t frame, char *err, int errlen) {
+bool traceframe(FILE *f, uint64_t frame) {
     hashstart(whole);
     at = -1;
     walkdump(totrace, nullptr);
     uint64_t h = hashend(whole);
     upto[at] = (uint32_t)h;
-    bool ok = fprintf(o.f, "%" PRIu64 " %016" PRIx64, frame, h) > 0;
+    bool ok = fprintf(f, "%" PRIu64 " %016" PRIx64, frame, h) > 0;
     for (uint32_t u : upto)
-        ok = ok && fprintf(o.f, " %08" PRIx32, u) > 0;
-    if (ok && fputc('\n', o.f) != EOF) return true;
-    outerror(o, err, errlen);
-    return false;
+        ok = ok && fprintf(f, " %08" PRIx32, u) > 0;
+    return ok && fputc('\n', f) != EOF;
 }
