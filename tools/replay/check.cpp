@@ -3,7 +3,9 @@
 
 #include "scene/scene.h"
 
-#include <cmath> // std::isfinite
+#include <algorithm> // std::ranges::find
+#include <cmath>     // std::isfinite
+#include <new>       // std::launder
 #include <cstdarg>
 #include <cstring> // memcmp, memcpy
 
@@ -22,22 +24,26 @@ static const char *broken(const char *fmt, ...) {
         if (const char *why_ = (x)) return why_;                                                   \
     } while (0)
 
-// ---- snapshots, taken after generation: static, so a frame allocates nothing ----
-static city snapcity[nbuildings];
-static Vertex3 snapcityverts[ncityverts];
-static GLuint snapcityindexes[ncityindexes];
-static car snapcar[ncars];
-static Vertex3 snapcarcolors[ncarverts];
-static GLuint snapcarindexes[ncarindexes];
-static cloud snapcloud[nclouds];
-static flooro snapfloor[ntiles];
-static Vertex3 snapfloorcolors[nfloorverts + 1];
-static GLuint snapfloorindexes[nfloorverts + 1];
-static GLuint snapcloudindexes[ncloudverts + 1];
-static int snapradoz[nturns];
-static Vertex3 snaplastcolors[8]; // building 11999, which the colour sweep never reaches
-static int snapccb1;
+// ---- the snapshot: every part of the dump as generated, in memory's byte order; static, so
+// a frame allocates nothing ----
+alignas(8) static unsigned char snap[dumpbytes];
 static bool camactive[ncams]; // a camera's counters are bounded once it has run
+
+// The arrays the animation never rewrites, compared whole with their snapshot in this order.
+static const void *const untouched[] = {cityz,         city_verts,    city_indexes,
+                                        car_colors,    car_indexes,   floor_colors,
+                                        floor_indexes, cloud_indexes, radoz};
+
+// The part of the dump that lives at a.
+static const dumppart &partat(const void *a) {
+    return *std::ranges::find(dumpparts, dumpparts + ndumpparts, a, &dumppart::at);
+}
+
+// Where the snapshot holds that part: at its offset in the dump. The copy made objects of
+// the part's type there, so it reads as the part does.
+template <class T> static const T *snapof(const T *a) {
+    return std::launder((const T *)(snap + dumpat(partat(a).name)));
+}
 
 static bool fin(GLfloat v) {
     return std::isfinite(v);
@@ -68,6 +74,7 @@ static bool laneoffset(const car &c) {
 }
 
 static const char *checkcars() {
+    const car *snapcars = snapof(carz);
     for (int i = 0; i < ncars; i++) {
         const car &c = carz[i];
         if (!fin(c.xpos) || !fin(c.zpos) || !fin(c.offzet) || !fin(c.blockm))
@@ -78,7 +85,7 @@ static const char *checkcars() {
         if (!(c.blockm >= 0.0f && c.blockm <= mmover))
             return broken("car %d: blockm %g outside 0 to mmover", i, c.blockm);
         if (!laneoffset(c)) return broken("car %d: offzet %g is no lane offset", i, c.offzet);
-        const car &s = snapcar[i];
+        const car &s = snapcars[i];
         if ((c.ypos != s.ypos) | (c.speed != s.speed) | (c.wpos != s.wpos) | (c.hpos != s.hpos) |
             (c.dpos != s.dpos) | (c.r != s.r) | (c.g != s.g) | (c.b != s.b))
             return broken("car %d: a field the traffic never writes changed", i);
@@ -119,9 +126,11 @@ static const char *checkquad(const char *layer, int i, bool drifted, GLfloat top
 
 static const char *checkdrift(bool drifted) {
     auto onlyz = [](auto &r, const auto &s) { r.zpos = s.zpos; };
+    const cloud *snapclouds = snapof(cloudz);
+    const flooro *snaptiles = snapof(floorz);
     for (int i = 0; i < nclouds; i++) {
         const cloud &c = cloudz[i];
-        if (!unwritten(c, snapcloud[i], onlyz))
+        if (!unwritten(c, snapclouds[i], onlyz))
             return broken("cloud %d: a field the drift never writes changed", i);
         // Clouds start at most at 7998, and a wrap lands at most one step beyond +8000.
         TRY(checkquad("cloud", i, drifted, (GLfloat)(8000.0 + c.speed), c.zpos, c.hpos, c.xpos,
@@ -129,7 +138,7 @@ static const char *checkdrift(bool drifted) {
     }
     for (int i = 0; i < ntiles; i++) {
         const flooro &t = floorz[i];
-        if (!unwritten(t, snapfloor[i], onlyz))
+        if (!unwritten(t, snaptiles[i], onlyz))
             return broken("ground tile %d: a field the drift never writes changed", i);
         // Tiles start as low as -15000, so their first wrap may land near +15000.
         TRY(checkquad("ground tile", i, drifted, (GLfloat)(15000.0 + t.speed), t.zpos, t.hpos,
@@ -200,7 +209,8 @@ static const char *checkscalars() {
     RANGE(ccr2, 1, 30);
     RANGE(ccb2, 1, 30);
     RANGE(ccg2, 1, 60);
-    if (ccb1 != snapccb1) return broken("ccb1 changed from %d to %d", snapccb1, ccb1);
+    int was = *snapof(&ccb1);
+    if (ccb1 != was) return broken("ccb1 changed from %d to %d", was, ccb1);
     if (mmover != 400.0f || ccmove != 20.0f || cbound != 6000.0f)
         return broken("a tuning value (mmover, ccmove, cbound) changed");
     return nullptr;
@@ -227,20 +237,8 @@ static const char *checkrecoloured(int b) {
 // ---- entry points ----
 
 const char *checkstart() {
-    memcpy(snapcity, cityz, sizeof cityz);
-    memcpy(snapcityverts, city_verts, sizeof city_verts);
-    memcpy(snapcityindexes, city_indexes, sizeof city_indexes);
-    memcpy(snapcar, carz, sizeof carz);
-    memcpy(snapcarcolors, car_colors, sizeof car_colors);
-    memcpy(snapcarindexes, car_indexes, sizeof car_indexes);
-    memcpy(snapcloud, cloudz, sizeof cloudz);
-    memcpy(snapfloor, floorz, sizeof floorz);
-    memcpy(snapfloorcolors, floor_colors, sizeof floor_colors);
-    memcpy(snapfloorindexes, floor_indexes, sizeof floor_indexes);
-    memcpy(snapcloudindexes, cloud_indexes, sizeof cloud_indexes);
-    memcpy(snapradoz, radoz, sizeof radoz);
-    memcpy(snaplastcolors, &city_colors[8 * (nbuildings - 1)], sizeof snaplastcolors);
-    snapccb1 = ccb1;
+    for (int k = 0; k < ndumpparts; k++)
+        memcpy(snap + dumpat(dumpparts[k].name), dumpparts[k].at, (size_t)dumpparts[k].bytes);
     camactive[0] = camactive[1] = false;
     for (int i = 0; i < nbuildings; i++) {
         const GLfloat *f = &cityz[i].xpos;
@@ -281,24 +279,16 @@ static long firstdiff(const void *a, const void *b, long n, long width) {
     return -1;
 }
 
-#define SAME(a, snap)                                                                              \
-    do {                                                                                           \
-        if (memcmp(a, snap, sizeof(a)) != 0)                                                       \
-            return broken(#a " entry %ld changed since generation",                                \
-                          firstdiff(a, snap, sizeof(a), sizeof(a[0])));                            \
-    } while (0)
-
 const char *checkuntouched() {
-    SAME(cityz, snapcity);
-    SAME(city_verts, snapcityverts);
-    SAME(city_indexes, snapcityindexes);
-    SAME(car_colors, snapcarcolors);
-    SAME(car_indexes, snapcarindexes);
-    SAME(floor_colors, snapfloorcolors);
-    SAME(floor_indexes, snapfloorindexes);
-    SAME(cloud_indexes, snapcloudindexes);
-    SAME(radoz, snapradoz);
-    if (memcmp(&city_colors[8 * (nbuildings - 1)], snaplastcolors, sizeof snaplastcolors) != 0)
+    for (const void *a : untouched) {
+        const dumppart &p = partat(a);
+        const unsigned char *was = snap + dumpat(p.name);
+        if (memcmp(a, was, (size_t)p.bytes) != 0)
+            return broken("%s entry %ld changed since generation", p.name,
+                          firstdiff(a, was, p.bytes, p.size));
+    }
+    const int last = 8 * (nbuildings - 1); // building 11999, which the colour sweep never reaches
+    if (memcmp(&city_colors[last], &snapof(city_colors)[last], 8 * sizeof(Vertex3)) != 0)
         return broken("building 11999 was recoloured; the sweep never reaches it");
     // The spare last entries are never written.
     if (!same(cloud_verts[ncloudverts], 0, 0, 0) || !same(floor_verts[nfloorverts], 0, 0, 0) ||
