@@ -102,8 +102,8 @@ static void addpress(replayopts &o, press p) {
     o.presses[i] = p;
 }
 
-// The long options; the value each carries is parsed in parseopts's switch. getopt_long takes
-// "--opt VALUE" and "--opt=VALUE" alike.
+// The long options, in the table in the same order; the value each carries is parsed in
+// parseopts's switch. getopt_long takes "--opt VALUE" and "--opt=VALUE" alike.
 enum {
     o_help = 256,
     o_check,
@@ -134,15 +134,12 @@ static const option longopts[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// The option an argument names, spelled in full: getopt_long's unique prefixes are refused.
+// The long option getopt_long matched in arg ("--name" or "--name=value"), or null for none.
+// It matches unique prefixes too: those are refused.
 static const option *named(const char *arg, int val) {
-    for (const option *p = longopts; p->name; p++) {
-        size_t n = strlen(p->name);
-        if (p->val == val && !strncmp(arg, "--", 2) && !strncmp(arg + 2, p->name, n) &&
-            (arg[2 + n] == 0 || arg[2 + n] == '='))
-            return p;
-    }
-    return nullptr;
+    if (val < o_help || val > o_size) return nullptr;
+    const option *p = &longopts[val - o_help];
+    return strcspn(arg + 2, "=") == strlen(p->name) ? p : nullptr;
 }
 
 bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
@@ -185,11 +182,10 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
             break;
         case o_dump:
         case o_png:
-        case o_trace: {
+        case o_trace:
             if (!*val) return fail(err, errlen, "--%s needs a file name", opt->name);
             (c == o_dump ? o.dump : c == o_png ? o.png : o.trace) = val;
             break;
-        }
         case o_video:
             if ((o.videokind = clipkind(val)) < 0)
                 return fail(err, errlen, "--video: '%s' does not end in %s, %s, %s or %s", val,
