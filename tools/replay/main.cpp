@@ -92,8 +92,6 @@ int main(int argc, char **argv) {
             showing = showprogress(clip, clipframes);
         }
     }
-    if (opts.check && opts.frames == 0 && (why = checkuntouched()))
-        stop(1, "after world generation (frame 0): %s", why);
 
     // --- outputs ---
     if (opts.dump && !writedump(dumpout.f)) stop(1, "%s", outerror(dumpout, err, sizeof err));

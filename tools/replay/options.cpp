@@ -61,22 +61,22 @@ static bool parserate(const char *s, double &v) {
     return v > 0 && v <= maxrate;
 }
 
-// "WxH", each even (4:2:0 halves both) and from 16 to 4096.
+// One side of --size, the n characters at s: even (4:2:0 halves both) and from 16 to 4096.
+static bool parseside(const char *s, size_t n, int &v) {
+    char num[8];
+    uint32_t u;
+    if (n == 0 || n >= sizeof num) return false;
+    memcpy(num, s, n);
+    num[n] = 0;
+    if (!parseuint32(num, u) || u < 16 || u > 4096 || u % 2) return false;
+    v = (int)u;
+    return true;
+}
+
+// "WxH".
 static bool parsesize(const char *s, int &w, int &h) {
     const char *x = strchr(s, 'x');
-    char num[8];
-    uint32_t v[2];
-    const char *part[2] = {s, x ? x + 1 : ""};
-    size_t len[2] = {x ? (size_t)(x - s) : 0, x ? strlen(x + 1) : 0};
-    for (int k = 0; k < 2; k++) {
-        if (len[k] == 0 || len[k] >= sizeof num) return false;
-        memcpy(num, part[k], len[k]);
-        num[len[k]] = 0;
-        if (!parseuint32(num, v[k]) || v[k] < 16 || v[k] > 4096 || v[k] % 2) return false;
-    }
-    w = (int)v[0];
-    h = (int)v[1];
-    return true;
+    return x && parseside(s, (size_t)(x - s), w) && parseside(x + 1, strlen(x + 1), h);
 }
 
 // The clip's kind by its file name's extension, in clipkind order.
