@@ -186,11 +186,10 @@ double now() {
     return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
-static char ratearg[32], sizearg[32], titlearg[128], filterarg[160];
+static char sizearg[32], titlearg[128], filterarg[160];
 
 bool openclip(const char *into, const char *shownas, int kind, const char *rate, int w, int h,
               const char *title, char *err, int errlen) {
-    snprintf(ratearg, sizeof ratearg, "%s", rate);
     const char *convert = formats[kind].convert;
     if (w) // Lanczos, as sharp as scaling down goes without ringing much
         snprintf(filterarg, sizeof filterarg, "scale=%d:%d:flags=lanczos%s%s", w, h,
@@ -206,7 +205,7 @@ bool openclip(const char *into, const char *shownas, int kind, const char *rate,
     const char *input[] = {"ffmpeg",        "-hide_banner", "-nostats",    "-loglevel",
                            "error",         "-y",           "-f",          "rawvideo",
                            "-pixel_format", "rgb24",        "-video_size", sizearg,
-                           "-framerate",    ratearg,        "-i",          "pipe:0"};
+                           "-framerate",    rate,           "-i",          "pipe:0"};
     for (const char *a : input)
         argv[n++] = a;
     if (filterarg[0]) {
