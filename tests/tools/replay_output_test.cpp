@@ -68,6 +68,9 @@ TEST(ReplayOutput, FifosAndDevicesAreWrittenInPlace) {
         EXPECT_EQ(r.status, 1) << opt;
         EXPECT_TRUE(has(r, "cannot write ") && has(r, strerror(ENOSPC))) << r.err;
     }
+    r = replay({"--help"}, nullptr, [&] { dup2(open(full.c_str(), O_WRONLY), 1); });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, "cannot write the help: ") && has(r, strerror(ENOSPC))) << r.err;
     for (const std::string &dev : {null, full}) {
         ASSERT_EQ(stat(dev.c_str(), &st), 0);
         EXPECT_TRUE(S_ISCHR(st.st_mode)) << dev;

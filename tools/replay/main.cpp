@@ -6,8 +6,10 @@
 #include "scene/scene.h"
 #include "world/world.h"
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdlib> // exit
+#include <cstring> // strerror
 #include <ctime>   // time(), for the seed when none is given
 
 static outfile dumpout, pngout, traceout, videoout;
@@ -43,7 +45,9 @@ int main(int argc, char **argv) {
     }
     if (opts.help) {
         printhelp(stdout);
-        return 0;
+        if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
+        fprintf(stderr, "gridcity-replay: cannot write the help: %s\n", strerror(errno));
+        return 1;
     }
     if (!opts.seeded) {
         opts.seed = (uint32_t)time(nullptr); // as the demo's seed
