@@ -1,4 +1,5 @@
 # gridcity: `make run` to watch the city, `make test` to run every test.
+# SPDX-License-Identifier: MIT
 BUILD ?= build
 NPROC := $(shell nproc 2>/dev/null || echo 2)
 

@@ -1,4 +1,5 @@
 // bare.cpp -- the demo's frames with no animation: only the GL calls, the wait and the swap
+// SPDX-License-Identifier: MIT
 //
 // The yardstick for bench/fps.sh. It starts as the demo does, then draws frame after frame
 // exactly as drawGLScene does, but runs no calcme or changecolc in the loop. So that it draws

@@ -1,4 +1,5 @@
 // bench.cpp -- timings of world building, the animation step and the drawing of a frame
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "render/render.h"
 #include "scene/scene.h"

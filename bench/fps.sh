@@ -1,5 +1,6 @@
 #!/bin/sh
 # fps.sh -- frame rate of the demo against the bare GL frames, under one private Xvfb
+# SPDX-License-Identifier: MIT
 #
 # usage: bench/fps.sh [build-dir]      (default: build)
 # env:   PAIRS  runs of each program (default 4), interleaved A B, B A, A B, ...

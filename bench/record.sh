@@ -1,5 +1,6 @@
 #!/bin/sh
 # record.sh -- a recorded clip's frame rate against drawing and reading back alone
+# SPDX-License-Identifier: MIT
 #
 # usage: bench/record.sh [build-dir]      (default: build)
 # env:   PAIRS  runs of each kind (default 4), interleaved A B, B A, A B, ...

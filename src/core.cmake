@@ -2,6 +2,7 @@
 # front ends (the browser page, cross builds) build it with nothing but a compiler.
 # Contraction stays off for anything that links it: a fused multiply-add rounds once instead of
 # twice, and the same seed must build the same city everywhere.
+# SPDX-License-Identifier: MIT
 set(gridcity_core_dir ${CMAKE_CURRENT_LIST_DIR})
 set(core_sources
   ${gridcity_core_dir}/scene/scene.cpp ${gridcity_core_dir}/scene/random.cpp

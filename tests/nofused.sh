@@ -2,6 +2,7 @@
 # nofused.sh -- no fused multiply-add in the given binaries. One rounding instead of two changes
 # the last bit of a result, and a seed must build the same city on every machine.
 # Usage: nofused.sh FILE...
+# SPDX-License-Identifier: MIT
 status=0
 for f in "$@"; do
     listing=$(objdump -d --no-show-raw-insn "$f")

@@ -4,6 +4,7 @@
 # unpressed run, where a fused multiply-add or x87 rounding moves it first (frames 1825, 1835).
 # Usage: trace.sh REPLAY...            compare (REPLAY: the tool, an emulator before it if need be)
 #        trace.sh --update REPLAY...   rewrite the committed trace (make trace-update)
+# SPDX-License-Identifier: MIT
 update=false
 if [ "${1:-}" = --update ]; then update=true; shift; fi
 [ $# -ge 1 ] || { echo "usage: trace.sh [--update] REPLAY..." >&2; exit 2; }

@@ -1,4 +1,5 @@
 // frameshim.cpp -- a preloaded shim that seeds a program, stops it on its frames and times them
+// SPDX-License-Identifier: MIT
 //
 // LD_PRELOAD=libframeshim.so runs gridcity (or the benchmark's bare frames) unchanged except
 // for these things, each off unless its variable is set:

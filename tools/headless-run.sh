@@ -1,6 +1,7 @@
 #!/bin/sh
 # headless-run.sh -- `make run` with no display: the demo on a private Xvfb, two screenshots, Up, Escape
 # usage: tools/headless-run.sh BUILDDIR
+# SPDX-License-Identifier: MIT
 set -u
 build=${1:?usage: tools/headless-run.sh BUILDDIR}
 demo=$build/src/gridcity

@@ -1,4 +1,5 @@
 // pngio.cpp -- 8-bit RGB PNG files through libpng
+// SPDX-License-Identifier: MIT
 #include "pngio.h"
 
 #include <png.h>

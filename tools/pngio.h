@@ -1,4 +1,5 @@
 // pngio.h -- 8-bit RGB PNG files written and read, for the tools and the tests
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstdio>

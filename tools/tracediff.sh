@@ -2,6 +2,7 @@
 # tracediff.sh -- where two gridcity-replay traces first part: the frame, and the first array
 # whose column differs on that line (each column hashes the dump up to the end of its array).
 # Usage: tracediff.sh EXPECTED ACTUAL; exit status 0 the same, 1 they differ, 2 unreadable.
+# SPDX-License-Identifier: MIT
 [ $# -eq 2 ] || { echo "usage: tracediff.sh EXPECTED ACTUAL" >&2; exit 2; }
 [ -r "$1" ] && [ -r "$2" ] || { echo "tracediff.sh: cannot read $1 or $2" >&2; exit 2; }
 cmp -s "$1" "$2" && exit 0

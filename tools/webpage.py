@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # webpage.py -- gridcity's page in headless Chromium, served from 127.0.0.1, driven through the
 # DevTools protocol over a pipe: the dump's hash, the canvas as a PNG, the frame rate
+# SPDX-License-Identifier: MIT
 #
 # usage: tools/webpage.py [--dir build-web] sha256 QUERY      the page's dump-sha256 for ?QUERY
 #        tools/webpage.py [--dir build-web] shot QUERY FILE   the canvas once ?QUERY has stopped

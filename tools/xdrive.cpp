@@ -1,4 +1,5 @@
 // xdrive.cpp -- gridcity-xdrive: keys, screenshots and close requests for a running X display
+// SPDX-License-Identifier: MIT
 #include "xkit.h"
 
 #include <cstdio>

@@ -1,4 +1,5 @@
 // xkit.cpp -- XTEST input, screen grabs, PNG files and close requests for the tools and tests
+// SPDX-License-Identifier: MIT
 #include "xkit.h"
 
 #include "pngio.h"

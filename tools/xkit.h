@@ -1,4 +1,5 @@
 // xkit.h -- driving an X display from outside: XTEST input, screen grabs, PNG files, close requests
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <X11/Xlib.h>

@@ -1,5 +1,6 @@
 // draw.cpp -- the page's WebGL renderer: the demo's four layers from the scene store's arrays,
 // quads as triangle pairs, and only what a frame changed sent to the GPU
+// SPDX-License-Identifier: MIT
 #include "web.h"
 
 #include "anim/anim.h"

@@ -1,5 +1,6 @@
 // page.cpp -- the browser page's driver: the address's options, then the demo's frame once per
 // animation frame of the browser (events, calcme, changecolc, drawing)
+// SPDX-License-Identifier: MIT
 #include "web.h"
 
 #include "anim/anim.h"

@@ -1,4 +1,5 @@
 // sha256.cpp -- SHA-256 of a byte run, so the page can name its dump in 64 hex digits
+// SPDX-License-Identifier: MIT
 #include "web.h"
 
 #include <cstring>

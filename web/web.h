@@ -1,4 +1,5 @@
 // web.h -- the browser page's parts: its WebGL renderer and the SHA-256 of the dump
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,7 @@
 # Run from the repository root after a build, with ffmpeg installed; the PNGs it writes are
 # committed beside it, so neither the build nor the package needs ffmpeg.
 #   packaging/icons/draw.sh [build]
+# SPDX-License-Identifier: MIT
 set -eu
 build=${1:-build}
 here=$(dirname "$0")

@@ -1,4 +1,5 @@
 // anim.h -- the per-frame animation: camera director, traffic, drift, colour cycling
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "../scene/exact.h" // GLfloat

@@ -1,4 +1,5 @@
 // camera.cpp -- the camera director: programme clock, roaming camera, car camera
+// SPDX-License-Identifier: MIT
 #include "anim.h"
 
 #include "../scene/random.h"

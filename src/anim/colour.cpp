@@ -1,4 +1,5 @@
 // colour.cpp -- the colour cycler: ten buildings a frame, a new tint at each sweep end
+// SPDX-License-Identifier: MIT
 #include "anim.h"
 
 #include "../scene/random.h"

@@ -1,4 +1,5 @@
 // drift.cpp -- clouds and ground tiles streaming toward -z, wrapping to the far side
+// SPDX-License-Identifier: MIT
 #include "anim.h"
 
 #include "../scene/scene.h"

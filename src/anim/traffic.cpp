@@ -1,4 +1,5 @@
 // traffic.cpp -- cars driving the road grid, turning as the turn table says
+// SPDX-License-Identifier: MIT
 #include "anim.h"
 
 #include "../scene/random.h"

@@ -1,4 +1,5 @@
 // app.h -- the application shell: start-up, event handling, shutdown, the invisible-driver guard
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "keys.h" // presskey, which HandleEvent hands key-downs to

@@ -1,4 +1,5 @@
 // events.cpp -- the event handler: key-downs to the key logic, quit ends the run
+// SPDX-License-Identifier: MIT
 #include "app.h"
 #include "keys.h"
 

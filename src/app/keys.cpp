@@ -1,4 +1,5 @@
 // keys.cpp -- arrow keys pick the camera, Escape ends the run
+// SPDX-License-Identifier: MIT
 #include "keys.h"
 
 #include "../scene/scene.h"

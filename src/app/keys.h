@@ -1,5 +1,6 @@
 // keys.h -- what a key press does to the demo, with no SDL headers: the core-only replay's
 // presses come straight here, the demo's come through the SDL event handler
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // SDL 1.2's numbers for the keys the demo reads (SDLK_ESCAPE, SDLK_UP, SDLK_DOWN).

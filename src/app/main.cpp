@@ -1,4 +1,5 @@
 // main.cpp -- gridcity's entry: start-up, the frame loop, shutdown
+// SPDX-License-Identifier: MIT
 #include "app.h"
 #include "screen.h"
 

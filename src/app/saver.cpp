@@ -1,4 +1,5 @@
 // saver.cpp -- gridcity-saver: the city as an xscreensaver hack, in the window it is handed
+// SPDX-License-Identifier: MIT
 //
 // The demo itself is run, unchanged: the SDL layer draws its picture letterboxed into a window it
 // did not make when SDL_WINDOWID names it, and turns the SIGTERM that stops a hack into the quit

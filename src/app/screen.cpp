@@ -1,4 +1,5 @@
 // screen.cpp -- sizing the full-screen window to the screen where no window manager does
+// SPDX-License-Identifier: MIT
 //
 // The SDL layer asks for a full-desktop window and scales its 1024x768 picture to the desktop's
 // size, trusting the window manager to give the window that size. With none running the window

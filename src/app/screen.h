@@ -1,4 +1,5 @@
 // screen.h -- the full-screen window covers the screen even where no window manager makes it so
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Call before SDL_Init. Where no window manager (or one without full-screen support) runs on

@@ -1,4 +1,5 @@
 // start.cpp -- the demo's start-up and shutdown, shared with the benchmark's bare frames
+// SPDX-License-Identifier: MIT
 #include "app.h"
 
 #include "../render/render.h"

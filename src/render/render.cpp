@@ -1,4 +1,5 @@
 // render.cpp -- GL set-up and frame drawing, straight from the scene store's arrays
+// SPDX-License-Identifier: MIT
 #include "render.h"
 
 #include "../anim/anim.h"

@@ -1,4 +1,5 @@
 // render.h -- all OpenGL state: the fixed set-up and the drawing of one frame
+// SPDX-License-Identifier: MIT
 #pragma once
 
 int initGL();      // fixed state, once, before the world is built

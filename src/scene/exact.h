@@ -1,4 +1,5 @@
 // exact.h -- the core's number types, and its refusal to build where float maths is not exact
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cfloat> // FLT_EVAL_METHOD

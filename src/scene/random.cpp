@@ -1,4 +1,5 @@
 // random.cpp -- the shared random sequence
+// SPDX-License-Identifier: MIT
 #include "random.h"
 
 uint32_t randomstate = 1;

@@ -1,4 +1,5 @@
 // random.h -- the one random sequence every draw of the demo comes from
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "exact.h" // so every core file refuses inexact maths

@@ -1,4 +1,5 @@
 // scene.cpp -- storage and start values of the scene store
+// SPDX-License-Identifier: MIT
 #include "scene.h"
 
 #include <cstring> // memset, for resetscene

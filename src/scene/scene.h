@@ -1,4 +1,5 @@
 // scene.h -- the scene store: every record, geometry array and scalar of the demo
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "exact.h" // GLfloat, GLuint

@@ -1,4 +1,5 @@
 // mesh.cpp -- vertex, colour and index arrays built once from the scene records
+// SPDX-License-Identifier: MIT
 #include "world.h"
 
 #include "../scene/scene.h"

@@ -1,4 +1,5 @@
 // world.cpp -- generation of every scene record from the random sequence
+// SPDX-License-Identifier: MIT
 #include "world.h"
 
 #include "../scene/random.h"

@@ -1,4 +1,5 @@
 // world.h -- the one-time generation of the city and the building of its geometry
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <GL/gl.h> // GLuint

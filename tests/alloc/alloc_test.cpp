@@ -1,4 +1,5 @@
 // alloc_test.cpp -- the animation allocates nothing from the heap, frame after frame
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "scene/scene.h"
 #include "world/world.h"

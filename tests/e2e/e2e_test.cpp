@@ -1,5 +1,6 @@
 // e2e_test.cpp -- the real gridcity under a private Xvfb: window, frames, quitting, cameras, mouse
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "stills.h"

@@ -1,4 +1,5 @@
 // harness.cpp -- starting and always stopping Xvfb and gridcity, freezing and counting frames
+// SPDX-License-Identifier: MIT
 #include "harness.h"
 
 #include <X11/Xlib.h>

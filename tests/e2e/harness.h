@@ -1,4 +1,5 @@
 // harness.h -- a private Xvfb, the real gridcity under it, and a teardown that always runs
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "xkit.h"

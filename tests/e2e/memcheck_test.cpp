@@ -1,5 +1,6 @@
 // memcheck_test.cpp -- the real demo under valgrind's memcheck on a private Xvfb
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "harness.h"

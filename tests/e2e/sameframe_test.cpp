@@ -1,5 +1,6 @@
 // sameframe_test.cpp -- the real demo, stopped on a frame, shows what gridcity-replay draws for it
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "stills.h"

@@ -1,5 +1,6 @@
 // saver_test.cpp -- gridcity-saver as a hack: in a window it is given, and under xscreensaver
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "stills.h"

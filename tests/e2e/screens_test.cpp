@@ -1,6 +1,7 @@
 // screens_test.cpp -- the whole picture, 4:3 and centred, on screens of other sizes, with and
 // without a window manager
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "stills.h"

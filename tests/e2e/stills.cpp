@@ -1,4 +1,5 @@
 // stills.cpp -- replay stills, exact picture comparison, and the demo stepped by the shim
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "stills.h"

@@ -1,5 +1,6 @@
 // stills.h -- gridcity-replay's pictures of a seeded run, and the real demo moved on frame by frame
 // to be compared with them pixel for pixel
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "harness.h"

@@ -1,5 +1,6 @@
 // storm_test.cpp -- thousands of random keys, motions and clicks: no crash, no camera change
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "stills.h"

@@ -1,5 +1,6 @@
 // package_test.cpp -- the Debian package: what it holds, and its programs run from where it unpacks
 // GoogleTest first: Xlib defines macros (None, Bool, Status) that clash with its templates.
+// SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
 #include "harness.h"

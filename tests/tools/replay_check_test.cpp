@@ -1,4 +1,5 @@
 // replay_check_test.cpp -- the invariant checker: quiet on sound states, loud on broken ones
+// SPDX-License-Identifier: MIT
 #include "runreplay.h"
 
 #include "replay.h"

@@ -1,4 +1,5 @@
 // replay_clip_test.cpp -- clips: frame-exact when lossless, what ffprobe sees, failures tidy
+// SPDX-License-Identifier: MIT
 #include "runreplay.h"
 
 #include "pngio.h"

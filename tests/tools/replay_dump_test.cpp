@@ -1,4 +1,5 @@
 // replay_dump_test.cpp -- the replay tool's dump: layout, order, seeds, frames and presses
+// SPDX-License-Identifier: MIT
 #include "runreplay.h"
 
 #include "anim/anim.h"

@@ -1,5 +1,6 @@
 // replay_output_test.cpp -- the replay tool's outputs never destroy what they name: devices,
 // FIFOs, links, one file named twice, closed descriptors, closed pipes, full files
+// SPDX-License-Identifier: MIT
 #include "runreplay.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 // replay_still_test.cpp -- stills: deterministic, decodable, and showing what is drawn
+// SPDX-License-Identifier: MIT
 #include "pngio.h"
 #include "runreplay.h"
 

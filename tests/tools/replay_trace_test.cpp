@@ -1,4 +1,5 @@
 // replay_trace_test.cpp -- the replay tool's trace: a line per frame, hashing what --dump writes
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 #include "runreplay.h"
 

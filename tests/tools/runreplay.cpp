@@ -1,4 +1,5 @@
 // runreplay.cpp -- subprocess and file helpers for the replay tool's tests
+// SPDX-License-Identifier: MIT
 #include "runreplay.h"
 
 #include <cstdio>

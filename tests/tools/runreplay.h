@@ -1,4 +1,5 @@
 // runreplay.h -- running gridcity-replay as a subprocess, and reading what it writes
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "replay.h" // the dump layout

@@ -1,4 +1,5 @@
 // camera_test.cpp -- the camera director: programme clock, roaming legs, car camera, freezing
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "app/app.h"
 #include "helpers.h"

@@ -1,4 +1,5 @@
 // colour_test.cpp -- the colour cycler: passes and their draws, the sweep and its end
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "helpers.h"
 

@@ -1,4 +1,5 @@
 // drift_test.cpp -- clouds and ground tiles drifting toward -z with the mirror wrap
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "helpers.h"
 

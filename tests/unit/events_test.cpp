@@ -1,4 +1,5 @@
 // events_test.cpp -- the event handler: arrow keys pick the camera, Escape and quit end the run
+// SPDX-License-Identifier: MIT
 #include "app/app.h"
 #include "helpers.h"
 

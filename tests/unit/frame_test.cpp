@@ -1,4 +1,5 @@
 // frame_test.cpp -- whole frames: the order of a frame's draws, and long runs
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "app/app.h"
 #include "helpers.h"

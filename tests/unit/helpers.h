@@ -1,4 +1,5 @@
 // helpers.h -- shared tools of the unit tests: peeking at the random sequence, hand-made states
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include "scene/random.h"

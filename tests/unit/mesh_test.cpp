@@ -1,4 +1,5 @@
 // mesh_test.cpp -- mesh building: box and quad corners, colours, index patterns, spare entries
+// SPDX-License-Identifier: MIT
 #include "helpers.h"
 #include "world/world.h"
 

@@ -1,4 +1,5 @@
 // random_test.cpp -- the shared random sequence
+// SPDX-License-Identifier: MIT
 #include "scene/random.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 // scene_test.cpp -- the scene store: start values, declared sizes, record layouts, reset
+// SPDX-License-Identifier: MIT
 #include "helpers.h"
 
 #include <gtest/gtest.h>

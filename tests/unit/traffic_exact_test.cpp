@@ -1,4 +1,5 @@
 // traffic_exact_test.cpp -- the car step keeps every bit whatever the heading, signed zeros too
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "helpers.h"
 #include "world/world.h"

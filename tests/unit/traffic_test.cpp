@@ -1,4 +1,5 @@
 // traffic_test.cpp -- cars: moving, wrapping, block ends, the turn-table walk, turns, vertices
+// SPDX-License-Identifier: MIT
 #include "anim/anim.h"
 #include "helpers.h"
 

@@ -1,4 +1,5 @@
 // world_test.cpp -- world generation: draw count and order, ranges, exact values, distributions
+// SPDX-License-Identifier: MIT
 #include "helpers.h"
 #include "world/world.h"
 

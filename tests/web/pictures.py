@@ -1,4 +1,5 @@
 # pictures.py -- 8-bit PNGs read into RGB rows, and how far two such pictures are apart
+# SPDX-License-Identifier: MIT
 import struct
 import zlib
 

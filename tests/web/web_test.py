@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 # web_test.py -- the browser page in headless Chromium against gridcity-replay: the same scene
 # byte for byte, the same picture within a rasteriser's difference, and a page that keeps going
+# SPDX-License-Identifier: MIT
 #
 # usage: web_test.py --dir BUILD-WEB --replay GRIDCITY-REPLAY
 import argparse

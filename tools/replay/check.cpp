@@ -1,4 +1,5 @@
 // check.cpp -- the scene's invariants, checked after generation and after every frame
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include "scene/scene.h"

@@ -1,4 +1,5 @@
 // clip.cpp -- frames drawn offscreen, piped raw into an ffmpeg process that encodes the clip
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include <atomic>

@@ -1,5 +1,6 @@
 // dump.cpp -- the scene store as one flat little-endian stream, for a file or a hash, and its
 // layout
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include "scene/random.h"

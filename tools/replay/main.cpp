@@ -1,4 +1,5 @@
 // main.cpp -- gridcity-replay: any frame of any seed, as a dump, a still, a clip or a checked run
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include "anim/anim.h"

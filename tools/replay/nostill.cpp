@@ -1,4 +1,5 @@
 // nostill.cpp -- stills in a core-only build, which has no renderer to draw them
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 bool openstill(char *err, int errlen) {

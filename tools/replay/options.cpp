@@ -1,4 +1,5 @@
 // options.cpp -- gridcity-replay's command line and its --help
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include "app/keys.h"

@@ -1,5 +1,6 @@
 // outfile.cpp -- outputs that never destroy what they replace: devices and FIFOs written in
 // place, files through a temporary renamed when complete, removed on any failure or signal
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include <cerrno>

@@ -1,4 +1,5 @@
 // replay.h -- gridcity-replay's parts: options, the dump, the trace, stills, the invariant checker
+// SPDX-License-Identifier: MIT
 #pragma once
 
 #include <cstdarg>

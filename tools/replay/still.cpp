@@ -1,4 +1,5 @@
 // still.cpp -- one frame drawn offscreen by the demo's own renderer, saved as a PNG
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include "pngio.h"

@@ -1,4 +1,5 @@
 // trace.cpp -- a line per frame: the hash of the dump at that frame, and where it first differs
+// SPDX-License-Identifier: MIT
 #include "replay.h"
 
 #include <bit> // std::endian, std::rotl
