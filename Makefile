@@ -9,10 +9,11 @@ RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu
 WEBPKGS = cmake ninja-build emscripten node-acorn
 # What the Debian package is made with (dpkg-shlibdeps, and file, which CPack asks what is ELF).
 PKGPKGS = dpkg-dev file
-# ffmpeg encodes gridcity-replay's clips (--video), which the tests record and probe.
+# ffmpeg encodes gridcity-replay's clips (--video), which the tests record and probe;
+# python3-debian reads the package's copyright file as Debian's tools do.
 TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgrind chromium \
            python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl \
-           ffmpeg
+           ffmpeg python3-debian
 # make cross: the core-only build needs only compilers, the foreign binaries qemu-user.
 CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 
@@ -93,6 +94,21 @@ package: deps
 	  -DCMAKE_EXE_LINKER_FLAGS="$$LDFLAGS" > /dev/null && \
 	cmake --build $(PKGBUILD) -j $(NPROC) && \
 	cpack --config $(PKGBUILD)/CPackConfig.cmake -B $(abspath $(BUILD))
+
+# The release tarball, $(BUILD)/gridcity-<version>.tar.gz, from the committed tree (HEAD) alone:
+# git stamps every member with the commit's time and gzip -n adds none, so two runs give the
+# same bytes. The version is project()'s in CMakeLists.txt.
+VERSION := $(shell sed -n 's/^project(gridcity VERSION \([^ )]*\).*/\1/p' CMakeLists.txt)
+DIST = $(BUILD)/gridcity-$(VERSION).tar.gz
+.PHONY: dist
+dist:
+	@test -n "$(VERSION)" || { echo "dist: no version in CMakeLists.txt's project()" >&2; exit 1; }
+	@mkdir -p $(BUILD)
+	git -c tar.umask=022 -c tar.tar.gz.command='gzip -9n' archive --format=tar.gz \
+	  --prefix=gridcity-$(VERSION)/ -o $(DIST).part HEAD
+	@mv $(DIST).part $(DIST)
+	@git diff --quiet HEAD || echo "dist: $(DIST) holds commit $$(git rev-parse --short HEAD);" \
+	  "the changes not committed are not in it" >&2
 
 # Benchmarks: world building, the animation step and the drawing of one frame (Google
 # Benchmark, offscreen), then the demo's frame rate against the bare GL frames under Xvfb.

@@ -35,21 +35,27 @@ static std::string slurp(const std::string &path) {
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
-// The package unpacked with dpkg-deb -x into a fresh folder, removed with the test.
-struct unpacked {
-    std::string root; // usr/ lies in it, and whatever a test writes beside it
+// A fresh folder, removed with the test.
+struct tmpdir {
+    std::string root;
+    tmpdir() {
+        char t[] = "/tmp/gridcitydeb.XXXXXX";
+        if (mkdtemp(t)) root = t;
+    }
+    ~tmpdir() {
+        if (!root.empty()) std::system(("rm -rf " + root).c_str());
+    }
+};
+
+// The package unpacked with dpkg-deb -x: usr/ lies in root, and whatever a test writes beside it.
+struct unpacked : tmpdir {
     std::string err;
     bool ok = false;
     unpacked() {
-        char t[] = "/tmp/gridcitydeb.XXXXXX";
-        if (!mkdtemp(t)) return;
-        root = t;
+        if (root.empty()) return;
         int st;
         err = output("dpkg-deb -x " DEB " " + root + " 2>&1", st);
         ok = st == 0;
-    }
-    ~unpacked() {
-        if (!root.empty()) std::system(("rm -rf " + root).c_str());
     }
 };
 
@@ -134,6 +140,44 @@ TEST(Package, MenuEntryAndMetainfoValidate) {
     EXPECT_EQ(st, 0) << said;
 }
 
+// Read as Debian's tools read it: a Format line, one Files: * paragraph, the licence's terms.
+TEST(Package, CopyrightIsMachineReadableMitWithTheLicenceFilesTerms) {
+    UNPACK(u);
+    const char *parse = "from debian.copyright import Copyright; import sys; "
+                        "p = Copyright(open(sys.argv[1]), strict=True).find_files_paragraph('x'); "
+                        "print(p.copyright); print(p.license.synopsis); print(p.license.text)";
+    int st;
+    std::string said = output(std::string("/usr/bin/python3 -c \"") + parse + "\" " + u.root +
+                                  "/usr/share/doc/gridcity/copyright 2>&1",
+                              st);
+    ASSERT_EQ(st, 0) << said;
+    std::string licence = slurp(SOURCE_DIR "/LICENSE");
+    size_t terms = licence.find("Permission");
+    ASSERT_NE(terms, std::string::npos);
+    EXPECT_EQ(said, "2026 the gridcity authors\nMIT\n" + licence.substr(terms));
+}
+
+// The licence in the metainfo; the control file and the metainfo name only the addresses that
+// configure was given (none by default), and the maintainer it was given.
+TEST(Package, LicenceAndOnlyTheConfiguredAddresses) {
+    int st;
+    std::string said = output("dpkg-deb -f " DEB " Homepage Maintainer", st);
+    ASSERT_EQ(st, 0);
+    std::string homepage = HOMEPAGE, screenshot = SCREENSHOT;
+    EXPECT_EQ(said, (homepage.empty() ? "" : "Homepage: " + homepage + "\n") +
+                        "Maintainer: " MAINTAINER "\n");
+
+    UNPACK(u);
+    std::string meta = slurp(u.root + "/usr/share/metainfo/" + APP_ID + ".metainfo.xml");
+    EXPECT_NE(meta.find("<project_license>MIT</project_license>"), std::string::npos) << meta;
+    auto carries = [&](const std::string &open, const std::string &value, const char *close) {
+        return value.empty() ? meta.find(open) == std::string::npos
+                             : meta.find(open + value + close) != std::string::npos;
+    };
+    EXPECT_TRUE(carries("<url type=\"homepage\">", homepage, "</url>")) << meta;
+    EXPECT_TRUE(carries("<image>", screenshot, "</image>")) << meta;
+}
+
 TEST(Package, ReplayToolWritesTheBuildTreesDump) {
     UNPACK(u);
     const std::string args = " --seed 4711 --frames 40 --press 25:up --dump ";
@@ -157,4 +201,26 @@ TEST(Package, DemoDrawsAndEndsWithStatusZeroOnEscape) {
     ASSERT_TRUE(xtap(x.d, "Escape"));
     ASSERT_TRUE(waitend(g, 10)) << "still running 10 s after Escape";
     EXPECT_EQ(g.status, 0) << errtext(g);
+}
+
+// make dist: the committed tree as gridcity-<version>.tar.gz, the same bytes from two runs a
+// second apart (a time stamp would tell them apart), the licence inside.
+TEST(Dist, TwoRunsGiveTheSameTarballHoldingTheLicence) {
+    if (std::system("git -C " SOURCE_DIR " rev-parse -q --verify HEAD > /dev/null 2>&1") != 0)
+        GTEST_SKIP() << SOURCE_DIR " is not a git checkout";
+    tmpdir t;
+    ASSERT_FALSE(t.root.empty());
+    const std::string tarball = "/gridcity-" VERSION ".tar.gz";
+    int st;
+    std::string said = output("make -s -C " SOURCE_DIR " dist BUILD=" + t.root + "/a 2>&1", st);
+    ASSERT_EQ(st, 0) << said;
+    sleep(1);
+    said = output("make -s -C " SOURCE_DIR " dist BUILD=" + t.root + "/b 2>&1", st);
+    ASSERT_EQ(st, 0) << said;
+    said = output("cd " + t.root + " && sha256sum a" + tarball + " b" + tarball, st);
+    ASSERT_EQ(st, 0) << said;
+    EXPECT_EQ(said.substr(0, 64), said.substr(said.find('\n') + 1, 64)) << said;
+    said = output("tar -tzf " + t.root + "/a" + tarball, st);
+    ASSERT_EQ(st, 0) << said;
+    EXPECT_NE(said.find("\ngridcity-" VERSION "/LICENSE\n"), std::string::npos) << said;
 }
