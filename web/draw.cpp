@@ -42,36 +42,39 @@ static GLuint shader(GLenum kind, const char *src) {
     return s;
 }
 
-const char *initdraw() {
-    EmscriptenWebGLContextAttributes a;
-    emscripten_webgl_init_context_attributes(&a);
-    a.alpha = false; // the clear colour's zero alpha must not show the page through
-    a.antialias = false;
-    a.depth = true;
-    a.majorVersion = 2;
-    EMSCRIPTEN_WEBGL_CONTEXT_HANDLE ctx = emscripten_webgl_create_context("#canvas", &a);
-    if (ctx <= 0) { // WebGL 1 draws it too, given 32-bit indices
-        a.majorVersion = 1;
-        ctx = emscripten_webgl_create_context("#canvas", &a);
-    }
-    if (ctx <= 0) return "this browser offers no WebGL, so the city cannot be drawn";
-    emscripten_webgl_make_context_current(ctx);
-    if (a.majorVersion == 1 && !emscripten_webgl_enable_extension(ctx, "OES_element_index_uint"))
+static EMSCRIPTEN_WEBGL_CONTEXT_HANDLE ctx;
+static bool webgl1;
+static GLuint program;
+static GLfloat background[4]; // the cycler's last clear colour, set again on a new context
+
+static void setbackground(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
+    background[0] = r, background[1] = g, background[2] = b, background[3] = a;
+    glClearColor(r, g, b, a);
+}
+
+// The program and the fixed state, on a new context or one the browser gave back.
+static const char *setupgl() {
+    if (webgl1 && !emscripten_webgl_enable_extension(ctx, "OES_element_index_uint"))
         return "this browser's WebGL lacks 32-bit indices (OES_element_index_uint)";
 
-    GLuint program = glCreateProgram();
-    glAttachShader(program, shader(GL_VERTEX_SHADER, vertexshader));
-    glAttachShader(program, shader(GL_FRAGMENT_SHADER, fragmentshader));
+    glDeleteProgram(program); // one from a lost context; 0 the first time
+    program = glCreateProgram();
+    GLuint vs = shader(GL_VERTEX_SHADER, vertexshader);
+    GLuint fs = shader(GL_FRAGMENT_SHADER, fragmentshader);
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
     glBindAttribLocation(program, posattr, "pos");
     glBindAttribLocation(program, colattr, "col");
     glLinkProgram(program);
+    glDeleteShader(vs); // they go with the program
+    glDeleteShader(fs);
     GLint linked = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
     if (!linked) return "this browser's WebGL could not build the page's shaders";
     glUseProgram(program);
     mvploc = glGetUniformLocation(program, "mvp");
 
-    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    setbackground(background[0], background[1], background[2], background[3]);
     glClearDepthf(1.0f);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
@@ -79,7 +82,32 @@ const char *initdraw() {
     glDisable(GL_DITHER);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnableVertexAttribArray(posattr);
-    clearcolour = glClearColor; // the colour cycler's background goes to WebGL from here on
+    return nullptr;
+}
+
+const char *initdraw() {
+    EmscriptenWebGLContextAttributes a;
+    emscripten_webgl_init_context_attributes(&a);
+    a.alpha = false; // the clear colour's zero alpha must not show the page through
+    a.antialias = false;
+    a.depth = true;
+    a.majorVersion = 2;
+    ctx = emscripten_webgl_create_context("#canvas", &a);
+    if (ctx <= 0) { // WebGL 1 draws it too, given 32-bit indices
+        a.majorVersion = 1;
+        ctx = emscripten_webgl_create_context("#canvas", &a);
+    }
+    if (ctx <= 0) return "this browser offers no WebGL, so the city cannot be drawn";
+    emscripten_webgl_make_context_current(ctx);
+    webgl1 = a.majorVersion == 1;
+    if (const char *why = setupgl()) return why;
+    clearcolour = setbackground; // the colour cycler's background goes to WebGL from here on
+    return nullptr;
+}
+
+const char *restoredraw() {
+    if (const char *why = setupgl()) return why;
+    loadscene();
     return nullptr;
 }
 
@@ -110,6 +138,10 @@ static layer makelayer(const Vertex3 *verts, const Vertex3 *colors, int nverts, 
 }
 
 void loadscene() {
+    for (layer *l : {&ground, &cars, &buildings, &clouds}) { // those of a lost context
+        GLuint old[3] = {l->verts, l->colors, l->tris};
+        glDeleteBuffers(3, old);
+    }
     ground = makelayer(floor_verts, floor_colors, nfloorverts, GL_DYNAMIC_DRAW, floor_indexes,
                        nfloorverts);
     cars = makelayer(car_verts, car_colors, ncarverts, GL_DYNAMIC_DRAW, car_indexes, ncarindexes);

@@ -1,5 +1,5 @@
-// page.cpp -- the browser page's driver: the address's options, then the demo's frame once per
-// animation frame of the browser (events, calcme, changecolc, drawing)
+// page.cpp -- the browser page's driver: the address's options, then the demo's frames (events,
+// calcme, changecolc) as the page's clock asks for them, drawn at the browser's animation frames
 // SPDX-License-Identifier: MIT
 #include "web.h"
 
@@ -68,14 +68,26 @@ int gc_arg(const char *a) {
 }
 
 // 1 when the city runs, 0 when it cannot be drawn. Either way gc_problem tells what went
-// wrong in a line, if anything: a bad address still gives a city, seeded from the clock.
+// wrong in a line, if anything: a bad address still gives a city, its own seed's when that seed
+// is valid, else one from the clock.
 static char problem[512];
+
+// After a fault: nothing of what was read but the seed, when the seed alone parses.
+static void keepseed() {
+    char *seeds[maxargs + 1] = {progname};
+    int n = 1;
+    for (int i = 1; i < argc; i++)
+        if (strncmp(argv[i], "--seed=", 7) == 0) seeds[n++] = argv[i];
+    char why[sizeof problem];
+    if (!parseopts(n, seeds, opts, why, sizeof why)) opts = replayopts{};
+}
 
 int gc_start() {
     if (toolong) {
         strcpy(problem, "the address holds more options than the page takes");
+        keepseed();
     } else if (!parseopts(argc, argv, opts, problem, sizeof problem)) {
-        opts = replayopts{}; // nothing of what it read before the fault
+        keepseed();
         // The tool's reasons name its options; the address spells them without the dashes.
         if (strncmp(problem, "--", 2) == 0) memmove(problem, problem + 2, strlen(problem) - 1);
     }
@@ -105,13 +117,24 @@ void gc_key(int up) {
     if (nkeys < maxkeys) keys[nkeys++] = up ? upkey : downkey; // a full queue drops keys
 }
 
-// The browser's animation frame: one step and its drawing. When limited (the address gave a
-// frame count), 0 once that count is reached; the last frame stays on the canvas.
-int gc_frame(int limited) {
-    if (limited && frames >= opts.frames) return 0;
-    step();
-    draw();
-    return 1;
+// The browser's animation frame: the steps its clock owes, then one drawing if any ran. When
+// limited (the address gave a frame count), none past that count, and 0 once it is reached; the
+// last frame stays on the canvas.
+int gc_frame(uint32_t steps, int limited) {
+    uint32_t ran = 0;
+    for (; ran < steps && !(limited && frames >= opts.frames); ran++)
+        step();
+    if (ran) draw();
+    return !(limited && frames >= opts.frames);
+}
+
+// The browser gave a lost WebGL context back: every GL object made again from the store, and
+// the frame reached drawn. Empty when it worked, else why not in a line.
+const char *gc_restore() {
+    if (const char *why = restoredraw()) return why;
+    colcount = 0; // every colour has just gone up
+    drawframe(0, 0);
+    return "";
 }
 
 // Up to count of the address's frames at once, without drawing them; the last one is drawn.

@@ -10,6 +10,9 @@
 // Null when it worked, else why not in a line.
 const char *initdraw();
 void loadscene(); // every buffer filled from the built world, the index arrays made once
+// After the browser gave a lost context back: the program, the state and every buffer made again
+// from the store as it stands. Null when it worked, else why not in a line.
+const char *restoredraw();
 // The frame through the active camera. Uploads the cars' and the drifting quads' vertices, and
 // the colours of the n buildings recoloured from building first on since the last draw.
 void drawframe(int first, int n);

@@ -7,9 +7,11 @@
 import argparse
 import hashlib
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 here = os.path.dirname(os.path.abspath(__file__))
@@ -32,6 +34,16 @@ def query(seed, frames, presses):
     return q + ("&press=" + ",".join(presses) if presses else "")
 
 
+def dumphash(seed, frames, presses):
+    return hashlib.sha256(replay(seed, frames, presses, "--dump", "-")).hexdigest()
+
+
+# The page's animation frames come when the test calls gctick(timestamp), not from the display.
+FAKECLOCK = """(() => { const q = []; window.requestAnimationFrame = (f) => q.push(f);
+                      window.gctick = (t) => { for (const f of q.splice(0)) f(t); }; })()"""
+STEP = 1000 / 60
+
+
 class Page(unittest.TestCase):
     def setUp(self):
         self.page = webpage.page(opts.dir)
@@ -41,12 +53,28 @@ class Page(unittest.TestCase):
     def noerrors(self):
         self.assertEqual(self.b.errors, [], "the page reported errors")
 
+    def line(self):
+        return self.b.eval("document.getElementById('info').textContent.replace(/\\s+/g, ' ')")
+
+    def fakeclock(self, query):
+        """The page at ?query, its clock the test's; its first frame at time 0."""
+        self.b.call("Page.addScriptToEvaluateOnNewDocument", page=True, source=FAKECLOCK)
+        self.b.open(self.url + "index.html?" + query)
+        self.b.until(webpage.STARTED)
+        self.b.eval("gctick(0)")
+
+    def tick(self, first, last, step=STEP):
+        """Animation frames at first, first + step, ..., up to last ms; the steps they ran."""
+        before = self.b.eval(webpage.FRAMES)
+        self.b.eval("for (let t = %r; t <= %r + 1e-9; t += %r) gctick(t)" % (first, last, step))
+        return self.b.eval(webpage.FRAMES) - before
+
     def test_dump_hash_matches_the_replay(self):
         # The world alone; a press; two presses in one frame across a sweep end and a new
         # programme (the cycler wraps every 1200 frames, the director every 2000).
         for seed, frames, presses in [(0, 0, []), (7, 30, ["10:up"]),
                                       (2026, 2500, ["700:up", "1500:down", "1500:up"])]:
-            want = hashlib.sha256(replay(seed, frames, presses, "--dump", "-")).hexdigest()
+            want = dumphash(seed, frames, presses)
             got = webpage.sha256(self.b, self.url, query(seed, frames, presses) + "&dump=sha256")
             self.assertEqual(got, want, "seed %s, %d frames, presses %s" % (seed, frames, presses))
         self.noerrors()
@@ -73,6 +101,19 @@ class Page(unittest.TestCase):
         self.assertTrue(link.endswith("/index.html?seed=%d" % seed), link)
         first = self.b.eval(webpage.FRAMES)
         self.b.until("(%s) > %d" % (webpage.FRAMES, first + 5), timeout=60)
+
+        # A NUL is refused as any stray character, and the valid seed beside it kept; the
+        # address never becomes script, not even through the page's own document.
+        self.b.open(self.url + "index.html?frames=5%00x&seed=7")
+        self.b.until(webpage.STARTED)
+        message = self.b.eval("document.getElementById('message').textContent")
+        self.assertEqual(message, "frames '5\u2400x' is not a number from 0 to 4294967295")
+        self.assertEqual(self.b.eval("Module._gc_seed()"), 7)
+        self.b.eval("document.body.appendChild(document.createElement('script')).textContent ="
+                    " 'window.inline = 1'")
+        self.assertIsNone(self.b.eval("window.inline"))
+        self.assertTrue(all("Content Security Policy" in e for e in self.b.errors), self.b.errors)
+        self.b.errors.clear()
         self.noerrors()
 
     def test_f_and_a_double_click_toggle_full_screen(self):
@@ -87,7 +128,101 @@ class Page(unittest.TestCase):
             self.b.call("Input.dispatchMouseEvent", page=True, type=t, x=500, y=300,
                         button="left", clickCount=2)
         self.b.until("!" + full, timeout=10)
+        self.b.call("Emulation.setTouchEmulationEnabled", page=True, enabled=True)
+        now = time.time()  # the taps 50 ms apart, however slowly they arrive
+        for i, t in enumerate(("touchStart", "touchEnd", "touchStart", "touchEnd")):
+            self.b.call("Input.dispatchTouchEvent", page=True, type=t, timestamp=now + i * 0.05,
+                        touchPoints=[dict(x=500, y=300)] if t == "touchStart" else [])
+        self.assertTrue(self.b.until(full, timeout=10))
         self.noerrors()
+
+    def test_sixty_steps_a_second_at_any_refresh_rate(self):
+        self.fakeclock("seed=3")
+        t = 0
+        for hz in (144, 30):
+            self.assertEqual(self.tick(t + 1000 / hz, t + 500, 1000 / hz), 30, "%d Hz" % hz)
+            t += 500
+        # A frame after ten seconds away (a hidden tab, a stalled machine) catches up no more
+        # than the cap allows.
+        self.assertLessEqual(self.tick(t + 10000, t + 10000), 4)
+        self.noerrors()
+
+    def test_a_tap_and_swipes_pick_the_camera(self):
+        self.fakeclock("seed=7")
+        self.b.call("Emulation.setTouchEmulationEnabled", page=True, enabled=True,
+                    maxTouchPoints=1)
+        presses, t = [], 0
+        for key, dy in (("up", 0), ("down", 120), ("up", -120)):
+            t += 3 * STEP
+            self.tick(t, t)
+            presses.append("%d:%s" % (self.b.eval(webpage.FRAMES) + 1, key))
+            for kind, y in (("touchStart", 300), ("touchMove", 300 + dy / 2),
+                            ("touchMove", 300 + dy)):
+                self.b.call("Input.dispatchTouchEvent", page=True, type=kind,
+                            touchPoints=[dict(x=500, y=y)])
+            self.b.call("Input.dispatchTouchEvent", page=True, type="touchEnd", touchPoints=[])
+        self.tick(t + STEP, t + 3 * STEP)
+        frames = self.b.eval(webpage.FRAMES)
+        self.assertEqual(self.b.eval(webpage.DUMPHASH), dumphash(7, frames, presses), presses)
+        self.noerrors()
+
+    def test_a_lost_context_comes_back_where_the_city_was(self):
+        self.fakeclock("seed=11")
+        gl = "(document.getElementById('canvas').getContext('webgl2') || " \
+             "document.getElementById('canvas').getContext('webgl'))"
+        lose = gl + ".getExtension('WEBGL_lose_context')"
+        self.tick(STEP, 10 * STEP)
+        self.b.eval("window.lose = " + lose + "; lose.loseContext()")
+        self.b.until("document.getElementById('message').textContent.includes('WebGL')")
+        self.assertEqual(self.tick(11 * STEP, 20 * STEP), 0)  # paused while lost
+        self.b.eval("lose.restoreContext()")
+        self.b.until("!document.getElementById('message').textContent")
+        self.tick(21 * STEP, 30 * STEP)
+        frames = self.b.eval(webpage.FRAMES)
+        self.assertEqual(self.b.eval(webpage.DUMPHASH), dumphash(11, frames, []))
+        # The canvas holds the city again, read back in the task that drew it.
+        lit = self.b.eval("""(() => { gctick(%r); const gl = %s;
+            const px = new Uint8Array(1024 * 768 * 4);
+            gl.readPixels(0, 0, 1024, 768, gl.RGBA, gl.UNSIGNED_BYTE, px);
+            let n = 0; for (let i = 0; i < px.length; i += 4) n += px[i] + px[i + 1] + px[i + 2] > 60;
+            return n / (1024 * 768); })()""" % (31 * STEP, gl))
+        self.assertGreater(lit, 0.1)
+        self.noerrors()
+
+    def test_a_second_visit_needs_no_server_and_never_a_stale_page(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            copy = os.path.join(tmp, "page")
+            shutil.copytree(opts.dir, copy)
+            with webpage.serve(copy) as url:
+                self.b.open(url + "index.html?seed=5")
+                self.b.until(webpage.STARTED)
+                self.b.eval("navigator.serviceWorker.ready.then(() => true)")
+                self.b.until("navigator.serviceWorker.controller && caches.keys()"
+                             ".then(k => k.length === 1)")
+                errs = self.b.call("Page.getInstallabilityErrors", page=True)
+                self.assertEqual(errs["installabilityErrors"], [])
+                # A changed page is served at once, the cached copy notwithstanding.
+                with open(os.path.join(copy, "index.html"), "a") as f:
+                    f.write("<!-- rebuilt -->\n")
+                self.b.open(url + "index.html?seed=5")
+                self.b.until(webpage.STARTED)
+                self.assertIn("rebuilt", self.b.eval("document.lastChild.textContent"))
+            self.b.open(url + "index.html?seed=6")
+            self.b.until(webpage.STARTED)
+            self.assertEqual(self.b.eval("Module._gc_seed()"), 6)
+        self.noerrors()
+
+    def test_file_and_missing_wasm_say_why(self):
+        self.b.open("file://" + os.path.abspath(opts.dir) + "/index.html")
+        self.b.until("document.getElementById('message')?.textContent")
+        self.assertIn("must come from a web server", self.line())
+        with tempfile.TemporaryDirectory() as tmp:
+            copy = os.path.join(tmp, "page")
+            shutil.copytree(opts.dir, copy, ignore=shutil.ignore_patterns("*.wasm"))
+            with webpage.serve(copy) as url:
+                self.b.open(url + "index.html")
+                self.b.until("document.getElementById('message')?.textContent")
+                self.assertIn("gridcity.wasm could not be loaded: HTTP 404", self.line())
 
 
 if __name__ == "__main__":
