@@ -105,7 +105,7 @@ dist:
 	@test -n "$(VERSION)" || { echo "dist: no version in CMakeLists.txt's project()" >&2; exit 1; }
 	@mkdir -p $(BUILD)
 	git -c tar.umask=022 -c tar.tar.gz.command='gzip -9n' archive --format=tar.gz \
-	  --prefix=gridcity-$(VERSION)/ -o $(DIST).part HEAD
+	  --prefix=gridcity-$(VERSION)/ -o $(DIST).part HEAD || { rm -f $(DIST).part; exit 1; }
 	@mv $(DIST).part $(DIST)
 	@git diff --quiet HEAD || echo "dist: $(DIST) holds commit $$(git rev-parse --short HEAD);" \
 	  "the changes not committed are not in it" >&2
