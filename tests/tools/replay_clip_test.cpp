@@ -124,7 +124,9 @@ TEST(ReplayClip, BadArgumentsGetOneLineAndStatusTwo) {
         {"--frames", "8", "--rate", "-30", "--video", out},
         {"--frames", "8", "--rate", "fast", "--video", out},
         {"--frames", "8", "--size", "511x384", "--video", out},
+        {"--frames", "8", "--rate", "1/0", "--video", out},
         {"--frames", "8", "--video", s.path("c.avi")},
+        {"--frames", "8", "--video", s.path(".mp4")}, // an extension with no name, in any folder
     };
     for (const auto &args : bad) {
         result r = replay(args);
@@ -132,6 +134,29 @@ TEST(ReplayClip, BadArgumentsGetOneLineAndStatusTwo) {
         EXPECT_EQ(lines(r.err), 1) << r.err;
     }
     EXPECT_TRUE(s.files().empty());
+    result r = replay({"--frames", "8", "--video", ".mp4"});
+    EXPECT_NE(r.err.find("'.mp4' has no file name before .mp4"), std::string::npos) << r.err;
+}
+
+TEST(ReplayClip, RatesAreFractionsOrDecimalsOfAnyLength) {
+    scratch s;
+    for (const char *rate : {"30000/1001", "00000000000000060"}) {
+        clip({"--seed", "7", "--frames", "1", "--rate", rate, "--video", s.path("c.mkv")});
+        EXPECT_EQ(output("ffprobe -v error -show_entries stream=r_frame_rate -of csv=p=0 " +
+                         s.path("c.mkv")),
+                  rate[0] == '3' ? "30000/1001\n" : "60/1\n");
+    }
+}
+
+// Through a name that means another file inside the encoder's process.
+TEST(ReplayClip, AClipThroughALinkToStandardOutputArrivesWhole) {
+    scratch s;
+    ASSERT_EQ(symlink("/dev/stdout", s.path("out.mp4").c_str()), 0);
+    result r = replay({"--seed", "7", "--frames", "3", "--video", s.path("out.mp4")},
+                      s.path("c.mp4").c_str());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(s.path("c.mp4")), "codec_name=h264\nwidth=1024\nheight=768\npix_fmt=yuv420p\n"
+                                      "r_frame_rate=60/1\nnb_read_frames=3\n");
 }
 
 // Runs the tool with PATH leading to dir first (dir alone when only is set).
@@ -146,27 +171,50 @@ TEST(ReplayClip, MissingFfmpegNamesThePackageToInstall) {
         withpath(bin.dir, true, {"--seed", "7", "--frames", "2", "--video", s.path("c.mp4")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("not found on PATH"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("apt-get install ffmpeg"), std::string::npos) << r.err;
     EXPECT_TRUE(s.files().empty());
+}
+
+// An ffmpeg in bin that runs script.
+static void fakeffmpeg(const scratch &bin, const char *script) {
+    const std::string fake = bin.path("ffmpeg");
+    FILE *f = fopen(fake.c_str(), "w");
+    ASSERT_TRUE(f);
+    fputs(script, f);
+    fclose(f);
+    chmod(fake.c_str(), 0755);
 }
 
 TEST(ReplayClip, AnEncoderDyingMidwayLeavesNoFile) {
     scratch s, bin;
     // Reads a frame, writes part of a file where it was told to, then dies.
-    const std::string fake = bin.path("ffmpeg");
-    FILE *f = fopen(fake.c_str(), "w");
-    ASSERT_TRUE(f);
-    fputs("#!/bin/sh\nfor a; do out=$a; done\nhead -c 2359296 >/dev/null\n"
-          "echo partial >\"${out#file:}\"\nkill -9 $$\n",
-          f);
-    fclose(f);
-    chmod(fake.c_str(), 0755);
+    fakeffmpeg(bin, "#!/bin/sh\nfor a; do out=$a; done\nhead -c 2359296 >/dev/null\n"
+                    "echo partial >\"${out#file:}\"\nkill -9 $$\n");
     result r =
         withpath(bin.dir, false, {"--seed", "7", "--frames", "5", "--video", s.path("c.mkv")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(lines(r.err), 1) << r.err;
     EXPECT_NE(r.err.find("ffmpeg failed (killed by signal 9)"), std::string::npos) << r.err;
     EXPECT_TRUE(s.files().empty());
+}
+
+TEST(ReplayClip, AnEncoderThatWritesNoClipReplacesNothing) {
+    scratch s, bin;
+    fakeffmpeg(bin, "#!/bin/sh\ncat >/dev/null\n");
+    FILE *f = fopen(s.path("c.mkv").c_str(), "w");
+    ASSERT_TRUE(f);
+    fputs("old", f);
+    fclose(f);
+    result r =
+        withpath(bin.dir, false, {"--seed", "7", "--frames", "2", "--video", s.path("c.mkv")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(lines(r.err), 1) << r.err;
+    EXPECT_NE(r.err.find("ffmpeg exited without reporting a finished clip"), std::string::npos)
+        << r.err;
+    std::vector<unsigned char> kept = readfile(s.path("c.mkv"));
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "old");
+    EXPECT_EQ(s.files(), std::vector<std::string>{"c.mkv"});
 }
 
 TEST(ReplayClip, AFullDiskOrAnUnwritableTargetLeavesNoFile) {

@@ -181,3 +181,26 @@ TEST(ReplayOutput, ClosedPipeAndFileSizeLimitAreWriteErrors) {
     EXPECT_TRUE(has(r, "d.bin: ") && has(r, strerror(EFBIG))) << r.err;
     EXPECT_TRUE(s.files().empty());
 }
+
+// The file is replaced through a new one beside it, so a folder that takes none is the fault.
+TEST(ReplayOutput, AFolderThatTakesNoNewFileIsNamed) {
+    scratch s;
+    const std::string ro = s.path("ro"), mine = s.path("ro/mine");
+    ASSERT_EQ(chmod(s.dir.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(ro.c_str(), 0755), 0);
+    FILE *f = fopen(mine.c_str(), "w");
+    ASSERT_TRUE(f);
+    fputs("old", f);
+    fclose(f);
+    ASSERT_EQ(chmod(mine.c_str(), 0666), 0);
+    ASSERT_EQ(chmod(ro.c_str(), 0555), 0);
+    // Root writes anywhere: the tool runs as nobody there.
+    result r = replay({"--seed", "1", "--dump", mine}, nullptr, [] {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(126);
+    });
+    chmod(ro.c_str(), 0755);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, ("no file can be created in " + ro + ": " + strerror(EACCES)).c_str()))
+        << r.err;
+    EXPECT_EQ(readfile(mine).size(), 3u);
+}

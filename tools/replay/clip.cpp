@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib> // strtol
 #include <cstring>
 #include <fcntl.h>
 #include <semaphore>
@@ -21,23 +22,29 @@ struct clipformat {
     const char *muxer;
     const char *convert;  // scale filter options and formats for a YUV codec; null for RGB
     const char *args[20]; // the encoder's options, null-terminated
+    // -movflags into a file, then into a pipe or device (an index in front needs a file to seek
+    // in; a stream gets fragments instead); null where the muxer takes none.
+    const char *movflags[2];
 };
 static const clipformat formats[] = {
-    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front. The preset keeps the
-    // encoder well behind the drawing on two cores (docs/performance.md).
+    // H.264 for browsers: 4:2:0, BT.709 tagged, the index at the front of a file. The preset
+    // keeps the encoder well behind the drawing on two cores (docs/performance.md).
     {"mp4",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
      {"-c:v", "libx264", "-preset", "superfast", "-crf", "23", "-colorspace", "bt709",
-      "-color_primaries", "bt709", "-color_trc", "bt709", "-movflags", "+faststart"}},
+      "-color_primaries", "bt709", "-color_trc", "bt709"},
+     {"+faststart", "+frag_keyframe+empty_moov+default_base_moof"}},
     {"webm",
      "out_color_matrix=bt709:out_range=tv,format=yuv420p",
      {"-c:v", "libvpx-vp9", "-crf", "32", "-b:v", "0", "-deadline", "good", "-cpu-used", "5",
-      "-row-mt", "1", "-colorspace", "bt709"}},
+      "-row-mt", "1", "-colorspace", "bt709"},
+     {}},
     // Lossless: FFV1 on planar RGB, every frame a key frame with checksummed slices.
     {"matroska",
      nullptr,
-     {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slicecrc", "1", "-pix_fmt", "gbrp"}},
-    {"webp", nullptr, {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}},
+     {"-c:v", "ffv1", "-level", "3", "-g", "1", "-slicecrc", "1", "-pix_fmt", "gbrp"},
+     {}},
+    {"webp", nullptr, {"-c:v", "libwebp_anim", "-quality", "70", "-loop", "0"}, {}},
 };
 static_assert(sizeof formats / sizeof formats[0] == nclipkinds, "one format for each kind");
 
@@ -45,6 +52,7 @@ static_assert(sizeof formats / sizeof formats[0] == nclipkinds, "one format for 
 static pid_t encoder = -1;
 static int pipefd = -1; // our end of its standard input
 static int logfd = -1;  // its standard error, kept in memory for the failure message
+static int progfd = -1; // its progress reports (-progress), kept in memory for its frame count
 
 static void killclip() { // async-signal-safe
     if (encoder > 0) {
@@ -72,13 +80,15 @@ static bool firstline(char *out, int outlen) {
     return true;
 }
 
-// Forks and execs ffmpeg with its standard input on a pipe. An exec that fails comes back
+// Forks and execs ffmpeg with its standard input on a pipe, its standard output on outfd (or
+// /dev/null when -1) and its progress reports on descriptor 3. An exec that fails comes back
 // as its errno through a close-on-exec pipe, so a missing ffmpeg is told apart from one that
 // starts and then fails.
-static bool spawn(char *const *argv, char *err, int errlen) {
+static bool spawn(char *const *argv, int outfd, char *err, int errlen) {
     int data[2], status[2];
     logfd = memfd_create("ffmpeg-messages", MFD_CLOEXEC);
-    if (logfd < 0 || pipe2(data, O_CLOEXEC) < 0 || pipe2(status, O_CLOEXEC) < 0)
+    progfd = memfd_create("ffmpeg-progress", MFD_CLOEXEC);
+    if (logfd < 0 || progfd < 0 || pipe2(data, O_CLOEXEC) < 0 || pipe2(status, O_CLOEXEC) < 0)
         return fail(err, errlen, "cannot start ffmpeg: %s", strerror(errno));
     // Signals held across the fork: the handler that removes the temporaries must not run in
     // the child, and the tool's must know the child's pid.
@@ -105,8 +115,12 @@ static bool spawn(char *const *argv, char *err, int errlen) {
         setsid();
         int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
         dup2(data[0], 0);
-        dup2(null, 1);
+        dup2(outfd >= 0 ? outfd : null, 1);
         dup2(logfd, 2);
+        if (progfd == 3) // dup2 onto itself would leave it close-on-exec
+            fcntl(3, F_SETFD, 0);
+        else
+            dup2(progfd, 3);
         execvp(argv[0], argv);
         int e = errno;
         (void)!write(status[1], &e, sizeof e);
@@ -129,7 +143,7 @@ static bool spawn(char *const *argv, char *err, int errlen) {
         close(data[1]);
         if (e == ENOENT)
             return fail(err, errlen,
-                        "--video needs ffmpeg, which is not installed (Debian package ffmpeg: "
+                        "--video needs ffmpeg, which is not found on PATH (Debian package ffmpeg: "
                         "apt-get install ffmpeg)");
         return fail(err, errlen, "cannot start ffmpeg: %s", strerror(e));
     }
@@ -189,8 +203,11 @@ double now() {
 
 static char sizearg[32], titlearg[128], filterarg[160];
 
-bool openclip(const char *into, const char *shownas, int kind, const char *rate, int w, int h,
-              const char *title, char *err, int errlen) {
+bool openclip(const outfile &o, int kind, const char *rate, int w, int h, const char *title,
+              char *err, int errlen) {
+    // A pipe or device is handed over as the descriptor already open: a name such as
+    // /dev/stdout means another file inside ffmpeg's process.
+    bool inplace = !o.tmp[0];
     const char *convert = formats[kind].convert;
     if (w) // Lanczos, as sharp as scaling down goes without ringing much
         snprintf(filterarg, sizeof filterarg, "scale=%d:%d:flags=lanczos%s%s", w, h,
@@ -199,14 +216,14 @@ bool openclip(const char *into, const char *shownas, int kind, const char *rate,
         snprintf(filterarg, sizeof filterarg, "scale=%s", convert);
     snprintf(sizearg, sizeof sizearg, "%dx%d", stillw, stillh);
     snprintf(titlearg, sizeof titlearg, "title=%s", title);
-    snprintf(shown, sizeof shown, "file:%s", into); // a name, never a protocol
-    showas = shownas;
+    snprintf(shown, sizeof shown, "%s%s", inplace ? "pipe:1" : "file:", inplace ? "" : o.tmp);
+    showas = o.path;
     const char *argv[64];
     int n = 0;
-    const char *input[] = {"ffmpeg",        "-hide_banner", "-nostats",    "-loglevel",
-                           "error",         "-y",           "-f",          "rawvideo",
-                           "-pixel_format", "rgb24",        "-video_size", sizearg,
-                           "-framerate",    rate,           "-i",          "pipe:0"};
+    const char *input[] = {
+        "ffmpeg",   "-hide_banner",  "-nostats",  "-loglevel",   "error", "-y",         "-f",
+        "rawvideo", "-pixel_format", "rgb24",     "-video_size", sizearg, "-framerate", rate,
+        "-i",       "pipe:0",        "-progress", "pipe:3"};
     for (const char *a : input)
         argv[n++] = a;
     if (filterarg[0]) {
@@ -215,12 +232,16 @@ bool openclip(const char *into, const char *shownas, int kind, const char *rate,
     }
     for (const char *const *a = formats[kind].args; *a; a++)
         argv[n++] = *a;
+    if (const char *flags = formats[kind].movflags[inplace]) {
+        argv[n++] = "-movflags";
+        argv[n++] = flags;
+    }
     const char *output[] = {"-metadata", titlearg, "-f", formats[kind].muxer, shown};
     for (const char *a : output)
         argv[n++] = a;
     argv[n] = nullptr;
     onfatal(killclip);
-    if (!spawn((char *const *)argv, err, errlen)) return false;
+    if (!spawn((char *const *)argv, inplace ? fileno(o.f) : -1, err, errlen)) return false;
     writer = std::thread(writeloop);
     return true;
 }
@@ -237,6 +258,27 @@ static bool encoderfailed(int st, char *err, int errlen) {
         snprintf(why, sizeof why, " (exit status %d)", WEXITSTATUS(st));
     snprintf(err, (size_t)errlen, "ffmpeg failed%s%s%s", why, said ? ": " : "", said ? first : "");
     return true;
+}
+
+// The frames ffmpeg says it wrote in its last progress report ("frame=N" lines, the last
+// report ending "progress=end"); -1 when it never said it finished.
+static long reportedframes() {
+    char buf[2048];
+    off_t end = lseek(progfd, 0, SEEK_END);
+    off_t at = end > (off_t)sizeof buf - 1 ? end - (off_t)sizeof buf + 1 : 0;
+    ssize_t n = pread(progfd, buf, sizeof buf - 1, at);
+    if (n <= 0) return -1;
+    buf[n] = 0;
+    long frames = -1;
+    bool finished = false;
+    char *line = buf;
+    if (at && (line = strchr(buf, '\n'))) line++; // the tail's first line may be cut
+    while (line && *line) {
+        if (!strncmp(line, "frame=", 6)) frames = strtol(line + 6, nullptr, 10);
+        finished = !strncmp(line, "progress=end\n", 13);
+        if ((line = strchr(line, '\n'))) line++;
+    }
+    return finished ? frames : -1;
 }
 
 static void stopwriter() {
@@ -262,8 +304,17 @@ bool closeclip(clipstats &st, char *err, int errlen) {
     st.encodecpu = ru.ru_utime.tv_sec + ru.ru_utime.tv_usec * 1e-6 + ru.ru_stime.tv_sec +
                    ru.ru_stime.tv_usec * 1e-6;
     bool ok = !encoderfailed(status, err, errlen);
+    // An encoder can exit 0 having written nothing (a broken build, a wrapper): only its own
+    // count of every frame sent makes the clip whole.
+    long made = ok ? reportedframes() : 0;
+    if (ok && made < 0)
+        ok = fail(err, errlen, "ffmpeg exited without reporting a finished clip");
+    else if (ok && made != st.frames)
+        ok = fail(err, errlen, "ffmpeg finished the clip with %ld of its %u frames", made,
+                  st.frames);
     close(logfd);
-    logfd = -1;
+    close(progfd);
+    logfd = progfd = -1;
     return ok;
 }
 

@@ -64,8 +64,8 @@ int main(int argc, char **argv) {
         char title[96];
         snprintf(title, sizeof title, "gridcity, seed %u, frames %u to %u", opts.seed, opts.from,
                  opts.frames);
-        if (!openclip(outname(videoout), opts.video, opts.videokind, opts.rate, opts.clipw,
-                      opts.cliph, title, err, sizeof err))
+        if (!openclip(videoout, opts.videokind, opts.rate, opts.clipw, opts.cliph, title, err,
+                      sizeof err))
             stop(1, "%s", err);
     }
     if ((opts.png || opts.video) && !openstill(err, sizeof err)) stop(1, "%s", err);

@@ -45,21 +45,33 @@ static bool parsepress(const char *s, press &p, char *err, int errlen) {
     return true;
 }
 
-// A positive decimal number of frames per second, at most maxrate: "60", "29.97".
-constexpr double maxrate = 1000;
-static bool parserate(const char *s, double &v) {
-    int digits = 0, dots = 0;
-    for (const char *p = s; *p; p++) {
-        if (*p == '.')
+// Digits with at most one point, n characters at s: "60", "29.97", ".5"; its value in v.
+static bool parsedecimal(const char *s, size_t n, double &v) {
+    size_t digits = 0, dots = 0;
+    for (size_t i = 0; i < n; i++) {
+        if (s[i] == '.')
             dots++;
-        else if (*p >= '0' && *p <= '9')
+        else if (s[i] >= '0' && s[i] <= '9')
             digits++;
         else
             return false;
     }
-    if (digits == 0 || dots > 1 || strlen(s) > 16) return false;
-    v = strtod(s, nullptr);
-    return v > 0 && v <= maxrate;
+    if (digits == 0 || dots > 1) return false;
+    v = strtod(s, nullptr); // stops at the '/' of a fraction
+    return true;
+}
+
+// Frames per second from minrate to maxrate, a decimal or a fraction N/D of two ("30000/1001",
+// as the broadcast rates are written). ffmpeg reads the same text into the clip's rate.
+constexpr double minrate = 0.001, maxrate = 1000;
+static bool parserate(const char *s, double &v) {
+    const char *slash = strchr(s, '/');
+    double n, d = 1;
+    if (!parsedecimal(s, slash ? (size_t)(slash - s) : strlen(s), n) ||
+        (slash && !parsedecimal(slash + 1, strlen(slash + 1), d)))
+        return false;
+    v = n / d; // d == 0 gives infinity or NaN, both refused
+    return v >= minrate && v <= maxrate;
 }
 
 // One side of --size, the n characters at s: even (4:2:0 halves both) and from 16 to 4096.
@@ -88,7 +100,7 @@ int clipkind(const char *path) {
     size_t n = strlen(path);
     for (int k = 0; k < nclipkinds; k++) {
         size_t e = strlen(clipexts[k]);
-        if (n > e && strcasecmp(path + n - e, clipexts[k]) == 0) return k;
+        if (n >= e && strcasecmp(path + n - e, clipexts[k]) == 0) return k;
     }
     return -1;
 }
@@ -187,12 +199,16 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
             if (!*val) return fail(err, errlen, "--%s needs a file name", opt->name);
             (c == o_dump ? o.dump : c == o_png ? o.png : o.trace) = val;
             break;
-        case o_video:
+        case o_video: {
             if ((o.videokind = clipkind(val)) < 0)
                 return fail(err, errlen, "--video: '%s' does not end in %s, %s, %s or %s", val,
                             clipexts[0], clipexts[1], clipexts[2], clipexts[3]);
+            const char *slash = strrchr(val, '/'), *name = slash ? slash + 1 : val;
+            if (strlen(name) == strlen(clipexts[o.videokind]))
+                return fail(err, errlen, "--video: '%s' has no file name before %s", val, name);
             o.video = val;
             break;
+        }
         case o_from:
             if (!parseuint32(val, o.from) || o.from == 0)
                 return fail(err, errlen, "--from '%s' is not a frame number from 1 to 4294967295",
@@ -206,9 +222,9 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
         case o_rate:
             if (!parserate(val, o.fps))
                 return fail(err, errlen,
-                            "--rate '%s' is not a positive number of frames per second (at "
-                            "most %g)",
-                            val, maxrate);
+                            "--rate '%s' is not a number of frames per second from %g to %g "
+                            "(a decimal or a fraction N/D)",
+                            val, minrate, maxrate);
             o.rate = val;
             break;
         case o_press: {

@@ -166,9 +166,12 @@ bool openout(outfile &o, const char *path, char *err, int errlen) {
     int fd = mkostemp(o.tmp, O_CLOEXEC);
     if (fd >= 0) track(&o, true);
     sigprocmask(SIG_SETMASK, &old, nullptr);
-    if (fd < 0) {
+    if (fd < 0) { // the folder is what refused: it must take a new file
+        int e = errno;
         o.tmp[0] = 0;
-        return failed(o, errno, err, errlen);
+        int shown = dirlen > 1 ? dirlen - 1 : dirlen; // "/" kept alone
+        return fail(err, errlen, "cannot write %s: no file can be created in %.*s: %s", path,
+                    shown ? shown : 1, shown ? o.target : ".", strerror(e));
     }
     // The owner and mode a plain fopen would leave: the replaced file's, else the caller's and
     // what the umask allows. Set through the descriptor: the name may be another file by now.
@@ -181,10 +184,6 @@ bool openout(outfile &o, const char *path, char *err, int errlen) {
     close(fd);
     dropout(o);
     return failed(o, e, err, errlen);
-}
-
-const char *outname(const outfile &o) {
-    return o.tmp[0] ? o.tmp : o.path;
 }
 
 bool closeout(outfile &o, char *err, int errlen) {

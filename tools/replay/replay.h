@@ -64,10 +64,6 @@ void guardouts();
 void onfatal(void (*fn)()); // fn runs first in that handler (a child writing an output stops)
 bool sameout(const char *a, const char *b); // one file by device and inode, or one name
 bool openout(outfile &o, const char *path, char *err, int errlen);
-// Where the bytes go, for a child process that writes them by name: the temporary (its name
-// ends in random letters, so tell the child the format), or the target itself when written in
-// place ("-": the standard output the child inherits).
-const char *outname(const outfile &o);
 const char *outerror(const outfile &o, char *err, int errlen); // "cannot write X: strerror(errno)"
 bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
 void dropout(outfile &o);                         // close and remove the temporary file
@@ -120,10 +116,11 @@ struct clipstats {
     double drawing, reading, waiting; // seconds: drawscene + glFinish, glReadPixels, a free slot
     double encodecpu;                 // ffmpeg's user + system CPU seconds, once it has ended
 };
-// Starts ffmpeg writing the clip of that kind into the file at path (a temporary; messages
-// call it shownas), scaled to w x h unless w is 0.
-bool openclip(const char *path, const char *shownas, int kind, const char *rate, int w, int h,
-              const char *title, char *err, int errlen);
+// Starts ffmpeg writing the clip of that kind into o, scaled to w x h unless w is 0: into its
+// temporary by name, or through its open descriptor when written in place. The clip is whole
+// only once closeclip has ffmpeg's own word for every frame.
+bool openclip(const outfile &o, int kind, const char *rate, int w, int h, const char *title,
+              char *err, int errlen);
 // A free frame buffer (stillw x stillh 8-bit RGB, bottom row first), waiting while all are
 // queued; null once ffmpeg has stopped, with why in err. queueslot hands it to the pipe.
 unsigned char *nextslot(clipstats &st, char *err, int errlen);
