@@ -184,7 +184,8 @@ class Page(unittest.TestCase):
         lit = self.b.eval("""(() => { gctick(%r); const gl = %s;
             const px = new Uint8Array(1024 * 768 * 4);
             gl.readPixels(0, 0, 1024, 768, gl.RGBA, gl.UNSIGNED_BYTE, px);
-            let n = 0; for (let i = 0; i < px.length; i += 4) n += px[i] + px[i + 1] + px[i + 2] > 60;
+            let n = 0;
+            for (let i = 0; i < px.length; i += 4) n += px[i] + px[i + 1] + px[i + 2] > 60;
             return n / (1024 * 768); })()""" % (31 * STEP, gl))
         self.assertGreater(lit, 0.1)
         self.noerrors()
