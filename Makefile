@@ -53,7 +53,8 @@ run: deps build
 	  tools/headless-run.sh $(BUILD); \
 	fi
 
-# The browser page: index.html, gridcity.js and gridcity.wasm in $(WEB), for any static server.
+# The browser page and everything it loads (its script, style, icons, manifest, service worker,
+# gridcity.js and gridcity.wasm) in $(WEB), for any static server.
 # Debian's Emscripten finds its JavaScript optimiser's parser (acorn) only through NODE_PATH.
 WEB ?= build-web
 EMBUILD = $(WEB)-cmake
