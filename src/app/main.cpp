@@ -1,12 +1,14 @@
 // main.cpp -- gridcity's entry: start-up, the frame loop, shutdown
 // SPDX-License-Identifier: MIT
 #include "app.h"
+#include "hosted.h"
 #include "screen.h"
 
 #include "../anim/anim.h"
 #include "../render/render.h"
 
 int main(int, char *[]) {
+    watchhost();
     fitscreen();
     startup();
 

@@ -3,8 +3,10 @@
 //
 // The demo itself is run, unchanged: the SDL layer draws its picture letterboxed into a window it
 // did not make when SDL_WINDOWID names it, and turns the SIGTERM that stops a hack into the quit
-// the demo already obeys. A window destroyed under it ends it at once with status 1.
+// the demo already obeys. A window destroyed under it ends it at once with status 1 and one line
+// (hosted.cpp).
 #include <X11/Xlib.h>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -20,12 +22,15 @@ static const char usage[] = "usage: gridcity-saver [-root | -window-id ID] [-dis
     exit(2);
 }
 
-// A window id as xscreensaver writes it (0x hex) or in decimal; 0 when it is not one.
+// A window id as xscreensaver writes it (0x hex) or in decimal, a leading zero included; 0 when
+// it is not one.
 static unsigned long windowid(const char *s) {
+    bool hex = s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+    const char *digits = hex ? s + 2 : s;
     char *end;
     errno = 0;
-    unsigned long id = strtoul(s, &end, 0);
-    if (*s == '-' || *s == '\0' || *end || errno || id > UINT_MAX) return 0;
+    unsigned long id = strtoul(digits, &end, hex ? 16 : 10);
+    if (!isxdigit((unsigned char)*digits) || *end || errno || id > UINT_MAX) return 0;
     return id;
 }
 
@@ -49,7 +54,9 @@ int main(int argc, char *argv[]) {
         const char *next = i + 1 < argc ? argv[i + 1] : nullptr;
         if (!strcmp(a, "-h") || !strcmp(a, "-help")) {
             printf("%s\n", usage);
-            return 0;
+            if (fflush(stdout) == 0 && !ferror(stdout)) return 0;
+            fprintf(stderr, "gridcity-saver: cannot write the help: %s\n", strerror(errno));
+            return 1;
         } else if (!strcmp(a, "-root")) {
             root = true;
         } else if (!strcmp(a, "-window")) {
@@ -79,6 +86,12 @@ int main(int argc, char *argv[]) {
         window = windowid(given);
         if (!window) bad("XSCREENSAVER_WINDOW is not a window id: ", given);
     }
+    // A window of its own may open on Wayland; the others are X windows.
+    const char *display = getenv("DISPLAY"), *wayland = getenv("WAYLAND_DISPLAY");
+    if ((!display || !*display) && (window || root || !wayland || !*wayland)) {
+        fprintf(stderr, "gridcity-saver: no display is set (neither DISPLAY nor -display NAME)\n");
+        return 1;
+    }
     if (window || root) {
         Display *d = XOpenDisplay(nullptr);
         if (!d) {
@@ -92,6 +105,11 @@ int main(int argc, char *argv[]) {
         XCloseDisplay(d);
         if (!there) {
             fprintf(stderr, "gridcity-saver: no window 0x%lx on the display\n", window);
+            return 1;
+        }
+        if (a.c_class == InputOnly) {
+            fprintf(stderr, "gridcity-saver: window 0x%lx is InputOnly: it cannot be drawn in\n",
+                    window);
             return 1;
         }
         setenv("SDL_WINDOWID", std::to_string(window).c_str(), 1);

@@ -43,9 +43,54 @@ TEST(Saver, BadArgumentsSayWhyInOneLineWithStatusTwo) {
     }
 }
 
+// Ends with status 1 and one line that names the program and holds what.
+static void saysonly(child &c, const char *what) {
+    ASSERT_TRUE(waitend(c, 10));
+    EXPECT_EQ(c.status, 1);
+    std::string said = errtext(c);
+    EXPECT_EQ(said.rfind("gridcity-saver: ", 0), 0u) << said;
+    EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+    EXPECT_NE(said.find(what), std::string::npos) << said;
+}
+
+TEST(Saver, NoDisplayOrNoRoomForTheHelpIsOneLineWithStatusOne) {
+    child help;
+    ASSERT_TRUE(spawn(help, {"/bin/sh", "-c", "exec \"$0\" -h >/dev/full", SAVER_BIN}, {}));
+    saysonly(help, "cannot write the help: No space left on device");
+    for (const char *arg : {"-root", "-window"}) {
+        child s;
+        ASSERT_TRUE(spawn(s, {SAVER_BIN, arg},
+                          {{"DISPLAY", nullptr},
+                           {"WAYLAND_DISPLAY", nullptr},
+                           {"XSCREENSAVER_WINDOW", nullptr}}));
+        saysonly(s, "no display is set");
+    }
+}
+
+// Ids in decimal even with a leading zero (as xscreensaver never writes octal), and a window
+// that takes no drawing refused before the demo starts.
+TEST(Saver, WindowIdsAreHexOrDecimalAndTheWindowMustTakeDrawing) {
+    xserver x;
+    ASSERT_TRUE(startx(x)) << errtext(x.proc);
+    XSetWindowAttributes none = {};
+    Window input = XCreateWindow(x.d, DefaultRootWindow(x.d), 0, 0, 64, 48, 0, 0, InputOnly,
+                                 CopyFromParent, 0, &none);
+    XSync(x.d, False);
+    const std::pair<std::string, std::string> ids[] = {
+        {"010", "no window 0xa "},
+        {"08", "no window 0x8 "},
+        {hex(input), "is InputOnly: it cannot be drawn in"}};
+    for (const auto &[id, said] : ids) {
+        child s;
+        ASSERT_TRUE(spawn(s, {SAVER_BIN, "-window-id", id},
+                          {{"DISPLAY", x.name.c_str()}, {"XSCREENSAVER_WINDOW", nullptr}}));
+        saysonly(s, said.c_str());
+    }
+}
+
 // A plain window of an odd size: the city fills it letterboxed and nothing else is drawn, the
 // X screensaver still comes on while it runs, and destroying the window ends it at once with a
-// failure. XSCREENSAVER_WINDOW wins over -window-id, and the standard switches pass.
+// failure and one line. XSCREENSAVER_WINDOW wins over -window-id, and the standard switches pass.
 TEST(Saver, DrawsIntoTheWindowItIsGivenAndEndsWhenTheWindowGoes) {
     xserver x;
     ASSERT_TRUE(startx(x)) << errtext(x.proc);
@@ -84,7 +129,9 @@ TEST(Saver, DrawsIntoTheWindowItIsGivenAndEndsWhenTheWindowGoes) {
     XDestroyWindow(x.d, host);
     XSync(x.d, False);
     ASSERT_TRUE(waitend(s, 2)) << "still running 2 s after its window went";
-    EXPECT_NE(s.status, 0);
+    EXPECT_EQ(s.status, 1);
+    std::string said = errtext(s);
+    EXPECT_EQ(said, "gridcity: the window " + hex(host) + " it was drawing in went away\n");
 }
 
 // The processes running a program from dir.

@@ -1,0 +1,8 @@
+// hosted.h -- a window someone else made (SDL_WINDOWID): its loss ends the demo with one line
+// SPDX-License-Identifier: MIT
+#pragma once
+
+// Call before SDL_Init. When SDL_WINDOWID names the window to draw in, an X error ends the demo
+// with status 1 and one line on standard error: the window went away, or the error itself,
+// rather than Xlib's block of request details. Does nothing otherwise.
+void watchhost();
