@@ -301,8 +301,9 @@ and writes what it holds.
                   pixel), .webp animated WebP; progress on stderr when it is a terminal;
                   needs the full build, as --png does
   --from A        the clip's first frame, 1 to N (default 1); earlier frames run undrawn
-  --rate R        the clip's frames per second, a positive number up to 1000 (default 60);
-                  the demo moves by frames, so a clip lasts (N - A + 1) / R seconds
+  --rate R        the clip's frames per second, from 0.001 to 1000, a decimal (29.97) or a
+                  fraction (30000/1001; default 60); the demo moves by frames, so a clip
+                  lasts (N - A + 1) / R seconds
   --size WxH      scale the clip's frames to W x H (even, 16 to 4096) after drawing them
                   at 1024x768 (ffmpeg's Lanczos); a scaled .mkv is no longer the stills
   --check         check the scene's invariants after world generation and after every
@@ -314,13 +315,14 @@ and writes what it holds.
   --help          this text
 
 Exit status: 0 done, 1 an output could not be written, an invariant broke, the
-offscreen surface could not be made, or ffmpeg is missing or failed; 2 bad arguments (two
-outputs naming one file among them). A file is written under a temporary name in its own
+offscreen surface could not be made, or ffmpeg is not on PATH, failed or did not report
+every frame written; 2 bad arguments (two outputs naming one file among them). A file is written under a temporary name in its own
 folder (for a symbolic link, the folder of the file it names) and renamed over it when
 complete: a failed run leaves no partial file, nor does one ended by a signal (it stops
 ffmpeg and removes the temporary, then ends by that signal; a closed pipe or the file size
 limit is a write error, status 1). A device or a FIFO, /dev/null or /dev/stdout among them,
-is written in place and never replaced.
+is written in place and never replaced; a clip goes there through the open descriptor as a
+stream (an .mp4 fragmented).
 
 )");
     printlayout(f);

@@ -33,7 +33,7 @@ struct replayopts {
     const char *video; // --video FILE; null when not asked
     int videokind;     // clipkind of it
     uint32_t from;     // --from A: the clip's first frame (default 1)
-    const char *rate;  // --rate R as given, a positive decimal ("60" unless given)
+    const char *rate;  // --rate R as given, a decimal or N/D ("60" unless given)
     double fps;        // its value
     int clipw, cliph;  // --size WxH, the clip's picture; 0 for the drawn stillw x stillh
     bool check;        // --check
