@@ -1,6 +1,7 @@
 // start.cpp -- the demo's start-up and shutdown, shared with the benchmark's bare frames
 // SPDX-License-Identifier: MIT
 #include "app.h"
+#include "heap.h"
 
 #include "../render/render.h"
 #include "../scene/scene.h"
@@ -20,6 +21,7 @@ static void fail(const char *what, const char *why) {
 }
 
 void startup() {
+    keepheap();
     if (SDL_Init(SDL_INIT_VIDEO) < 0) fail("Video initialization failed: %s\n", SDL_GetError());
 
     const SDL_VideoInfo *videoInfo = SDL_GetVideoInfo();

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "replay.h"
 
+#include "app/heap.h"
 #include "pngio.h"
 #include "render/render.h"
 
@@ -15,6 +16,7 @@ static unsigned char pixels[stillw * stillh * 3]; // as GL reads them: bottom ro
 static bool sdlup = false;
 
 bool openstill(char *err, int errlen) {
+    keepheap();
     // SDL's offscreen driver renders through EGL with no display or X server.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     if (SDL_Init(SDL_INIT_VIDEO) < 0)
