@@ -5,7 +5,7 @@ NPROC := $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages: what the demo needs to build and run, and what the tests add.
 RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev \
-          libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev xvfb xauth
+          libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev libxrandr-dev xvfb xauth
 WEBPKGS = cmake ninja-build emscripten node-acorn
 # What the Debian package is made with (dpkg-shlibdeps, and file, which CPack asks what is ELF).
 PKGPKGS = dpkg-dev file
@@ -14,6 +14,9 @@ PKGPKGS = dpkg-dev file
 TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgrind chromium \
            python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl \
            ffmpeg python3-debian
+# Xorg's dummy driver and xrandr give a test two monitors; mutter runs under a session bus of
+# its own (dbus-run-session).
+TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon
 # make cross: the core-only build needs only compilers, the foreign binaries qemu-user.
 CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
 

@@ -1,14 +1,16 @@
-// screen.cpp -- sizing the full-screen window to the screen where no window manager does
+// screen.cpp -- sizing the full-screen window to its monitor where no window manager does
 // SPDX-License-Identifier: MIT
 //
 // The SDL layer asks for a full-desktop window and scales its 1024x768 picture to the desktop's
 // size, trusting the window manager to give the window that size. With none running the window
 // stays 1024x768 and shows a cropped, offset piece of the picture; sized from outside, as a
-// window manager would size it, the window shows the whole picture scaled to the screen.
+// window manager would size it, the window shows the whole picture scaled to the monitor.
 #include "screen.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -58,16 +60,52 @@ static bool wmfullscreen(Display *d, Window root) {
     return found;
 }
 
-// A mapped top-level window of the demo's process gets the screen's size and place.
+// The monitor that holds most of the window, the primary one when none holds any of it, the
+// whole screen where RandR lists no monitors: a picture spread over the whole screen would be
+// cut by the seam between two monitors.
+static XRectangle monitorof(Display *d, const XWindowAttributes &a) {
+    XRectangle best = {0, 0, (unsigned short)WidthOfScreen(a.screen),
+                       (unsigned short)HeightOfScreen(a.screen)};
+    int n = 0;
+    XRRMonitorInfo *m = XRRGetMonitors(d, a.root, True, &n);
+    long most = 0;
+    bool primary = false;
+    for (int i = 0; i < n; i++) {
+        long w = std::min(a.x + a.width, m[i].x + m[i].width) - std::max(a.x, m[i].x);
+        long h = std::min(a.y + a.height, m[i].y + m[i].height) - std::max(a.y, m[i].y);
+        long area = w > 0 && h > 0 ? w * h : 0;
+        if (area > most || (!most && !primary && (m[i].primary || i == 0))) {
+            best = {(short)m[i].x, (short)m[i].y, (unsigned short)m[i].width,
+                    (unsigned short)m[i].height};
+            most = area;
+            primary = m[i].primary;
+        }
+    }
+    if (m) XRRFreeMonitors(m);
+    return best;
+}
+
+// A mapped top-level window of the demo's process gets the size and place of its monitor.
 static void fit(Display *d, Window w, pid_t owner) {
     if (first(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL) != (unsigned long)owner)
         return;
     XWindowAttributes a;
     if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable || a.override_redirect) return;
-    int sw = WidthOfScreen(a.screen), sh = HeightOfScreen(a.screen);
-    if (a.x != 0 || a.y != 0 || a.width != sw || a.height != sh)
-        XMoveResizeWindow(d, w, 0, 0, (unsigned)sw, (unsigned)sh);
+    XRectangle m = monitorof(d, a);
+    if (a.x != m.x || a.y != m.y || a.width != m.width || a.height != m.height)
+        XMoveResizeWindow(d, w, m.x, m.y, m.width, m.height);
     XFlush(d);
+}
+
+// Every top-level window of the demo's, fitted: those mapped before the watcher looked, and all
+// of them again when the monitors change.
+static void fitall(Display *d, Window root, pid_t owner) {
+    Window r, p, *kids = nullptr;
+    unsigned int n = 0;
+    if (XQueryTree(d, root, &r, &p, &kids, &n))
+        for (unsigned int i = 0; i < n; i++)
+            fit(d, kids[i], owner);
+    if (kids) XFree(kids);
 }
 
 // The watcher: sizes the demo's windows as they appear and change, until the demo ends.
@@ -81,13 +119,10 @@ static void fit(Display *d, Window w, pid_t owner) {
         _exit(0);
     }
     XSelectInput(d, root, SubstructureNotifyMask);
-    // A window mapped before the line above is found here.
-    Window r, p, *kids = nullptr;
-    unsigned int n = 0;
-    if (XQueryTree(d, root, &r, &p, &kids, &n))
-        for (unsigned int i = 0; i < n; i++)
-            fit(d, kids[i], owner);
-    if (kids) XFree(kids);
+    int rrevent = 0, rrerror;
+    bool rr = XRRQueryExtension(d, &rrevent, &rrerror);
+    if (rr) XRRSelectInput(d, root, RRScreenChangeNotifyMask);
+    fitall(d, root, owner); // a window mapped before the lines above
     pollfd f = {ConnectionNumber(d), POLLIN, 0};
     while (getppid() == owner) {
         while (XPending(d)) {
@@ -95,6 +130,10 @@ static void fit(Display *d, Window w, pid_t owner) {
             XNextEvent(d, &e);
             if (e.type == MapNotify) fit(d, e.xmap.window, owner);
             if (e.type == ConfigureNotify) fit(d, e.xconfigure.window, owner);
+            if (rr && e.type == rrevent + RRScreenChangeNotify) {
+                XRRUpdateConfiguration(&e);
+                fitall(d, root, owner);
+            }
         }
         if (poll(&f, 1, 1000) < 0 && errno != EINTR) break;
     }

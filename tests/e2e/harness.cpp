@@ -136,12 +136,14 @@ xserver::~xserver() {
 }
 
 bool startx(xserver &x, const char *screen) {
+    return startserver(x, {"Xvfb", "-screen", "0", screen});
+}
+
+bool startserver(xserver &x, std::vector<std::string> argv) {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    std::string fd = std::to_string(fds[1]);
-    bool ok = spawnkeeping(
-        x.proc, {"Xvfb", "-displayfd", fd, "-screen", "0", screen, "-nolisten", "tcp", "-noreset"},
-        {}, fds[1]);
+    argv.insert(argv.end(), {"-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-noreset"});
+    bool ok = spawnkeeping(x.proc, argv, {}, fds[1]);
     close(fds[1]);
     std::string number;
     pollfd p = {fds[0], POLLIN, 0};
@@ -160,6 +162,11 @@ bool startx(xserver &x, const char *screen) {
         if (!x.d) nap(0.05);
     }
     return x.d && xtestready(x.d);
+}
+
+bool runon(const xserver &x, const std::vector<std::string> &argv, double secs) {
+    child c;
+    return spawn(c, argv, {{"DISPLAY", x.name.c_str()}}) && waitend(c, secs) && c.status == 0;
 }
 
 bool startprogram(child &c, const xserver &x, const char *bin, const std::vector<envset> &env) {

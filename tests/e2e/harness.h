@@ -40,6 +40,10 @@ struct xserver {
 };
 
 bool startx(xserver &x, const char *screen = "1024x768x24"); // WIDTHxHEIGHTxDEPTH
+// Any X server and its arguments (Xvfb with more screens, Xorg), on a display number of its own.
+bool startserver(xserver &x, std::vector<std::string> argv);
+// A program on the display, ended within secs with status 0.
+bool runon(const xserver &x, const std::vector<std::string> &argv, double secs = 20);
 
 // gridcity (the build's, or the program bin) on a display; extra environment changes go after
 // DISPLAY.

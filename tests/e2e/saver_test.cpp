@@ -177,9 +177,7 @@ static bool makehome(xsshome &h, uid_t uid, gid_t gid) {
 }
 
 static bool command(const xserver &x, const char *what) {
-    child c;
-    if (!spawn(c, {"xscreensaver-command", what}, {{"DISPLAY", x.name.c_str()}})) return false;
-    return waitend(c, 10) && c.status == 0;
+    return runon(x, {"xscreensaver-command", what}, 10);
 }
 
 // Debian's xscreensaver, with a private home listing only this hack: activation blanks the
