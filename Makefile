@@ -4,21 +4,25 @@ BUILD ?= build
 NPROC := $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages: what the demo needs to build and run, and what the tests add.
-RUNPKGS = cmake ninja-build g++ pkg-config libsdl1.2-compat-dev libgl-dev libglu1-mesa-dev \
-          libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev libxrandr-dev xvfb xauth
-WEBPKGS = cmake ninja-build emscripten node-acorn
+RUNPKGS = cmake ninja-build g++ pkg-config libxxhash-dev libsdl1.2-compat-dev libgl-dev \
+          libglu1-mesa-dev libgl1-mesa-dri libpng-dev libx11-dev libxtst-dev libxfixes-dev \
+          libxrandr-dev xvfb xauth
+WEBPKGS = cmake ninja-build emscripten node-acorn libxxhash-dev
 # What the Debian package is made with (dpkg-shlibdeps, and file, which CPack asks what is ELF).
 PKGPKGS = dpkg-dev file
 # ffmpeg encodes gridcity-replay's clips (--video), which the tests record and probe;
-# python3-debian reads the package's copyright file as Debian's tools do.
+# python3-debian reads the package's copyright file as Debian's tools do; xxhsum (xxhash)
+# checks the trace's hash of a dump.
 TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgrind chromium \
            python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl \
-           ffmpeg python3-debian
+           ffmpeg python3-debian xxhash
 # Xorg's dummy driver and xrandr give a test two monitors; mutter runs under a session bus of
 # its own (dbus-run-session).
 TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon
-# make cross: the core-only build needs only compilers, the foreign binaries qemu-user.
-CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu qemu-user
+# make cross: the core-only build needs only compilers and xxHash's header, the foreign binaries
+# qemu-user.
+CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu g++-s390x-linux-gnu \
+            qemu-user libxxhash-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

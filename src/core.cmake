@@ -6,6 +6,7 @@
 set(gridcity_core_dir ${CMAKE_CURRENT_LIST_DIR})
 set(core_sources
   ${gridcity_core_dir}/scene/scene.cpp ${gridcity_core_dir}/scene/random.cpp
+  ${gridcity_core_dir}/scene/dump.cpp
   ${gridcity_core_dir}/world/world.cpp ${gridcity_core_dir}/world/mesh.cpp
   ${gridcity_core_dir}/anim/calcme.cpp ${gridcity_core_dir}/anim/camera.cpp
   ${gridcity_core_dir}/anim/traffic.cpp ${gridcity_core_dir}/anim/drift.cpp
@@ -14,6 +15,13 @@ add_library(gridcity_core STATIC ${core_sources})
 target_include_directories(gridcity_core PUBLIC ${gridcity_core_dir})
 target_compile_features(gridcity_core PUBLIC cxx_std_20)
 target_compile_options(gridcity_core PUBLIC -ffp-contract=off)
+
+# The dump's hash is xxHash's XXH3, header-only: its one header is reached through a folder of
+# its own in the build tree, so no other header of the system's comes into reach with it.
+find_path(gridcity_xxhash xxhash.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/xxhash)
+file(CREATE_LINK ${gridcity_xxhash}/xxhash.h ${CMAKE_BINARY_DIR}/xxhash/xxhash.h SYMBOLIC)
+target_include_directories(gridcity_core PRIVATE ${CMAKE_BINARY_DIR}/xxhash)
 
 # 32-bit x86 defaults to x87 maths, whose 80-bit registers round differently; SSE2 rounds each
 # float operation to float as every other processor does. (WebAssembly reports x86 too.)

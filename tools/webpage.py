@@ -3,7 +3,7 @@
 # DevTools protocol over a pipe: the dump's hash, the canvas as a PNG, the frame rate
 # SPDX-License-Identifier: MIT
 #
-# usage: tools/webpage.py [--dir build-web] sha256 QUERY      the page's dump-sha256 for ?QUERY
+# usage: tools/webpage.py [--dir build-web] xxh3 QUERY        the page's dump hash for ?QUERY
 #        tools/webpage.py [--dir build-web] shot QUERY FILE   the canvas once ?QUERY has stopped
 #        tools/webpage.py [--dir build-web] fps [SEED...]     drawn frames per second, 60 after
 #                                                             10, seeds 1001 to 1004 by default
@@ -205,12 +205,12 @@ def page(folder):
 STARTED = "document.getElementById('seed')?.textContent.startsWith('gridcity, seed')"
 FRAMES = "Module._gc_frames() >>> 0"  # the city's steps
 DRAWN = "page.drawn"  # the animation frames that drew some
-DUMPHASH = "Module.ccall('gc_sha256', 'string', [], [])"  # of the store as it stands
+DUMPHASH = "Module.ccall('gc_dumphash', 'string', [], [])"  # of the store as it stands
 
 
-def sha256(b, url, query):
+def xxh3(b, url, query):
     b.open(url + "index.html?" + query)
-    return b.until("document.getElementById('dump-sha256')?.textContent || "
+    return b.until("document.getElementById('dump-xxh3')?.textContent || "
                    "document.getElementById('message')?.textContent && "
                    "'message: ' + document.getElementById('message').textContent")
 
@@ -246,8 +246,8 @@ def main(argv):
     if not os.path.exists(os.path.join(folder, "index.html")):
         sys.exit("webpage.py: %s/index.html is missing; make web builds it" % folder)
     with page(folder) as (url, b):
-        if argv[:1] == ["sha256"] and len(argv) == 2:
-            print(sha256(b, url, argv[1]))
+        if argv[:1] == ["xxh3"] and len(argv) == 2:
+            print(xxh3(b, url, argv[1]))
         elif argv[:1] == ["shot"] and len(argv) == 3:
             frames = int(urllib.parse.parse_qs(argv[1]).get("frames", [1])[0])
             with open(argv[2], "wb") as f:

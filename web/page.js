@@ -2,8 +2,9 @@
 // context's loss, the offline copy, and a line for whatever goes wrong
 // SPDX-License-Identifier: MIT
 "use strict";
-// The address: ?seed=S for a city to share; frames=N, press=F:up,F:down and dump=sha256 run
-// N frames as gridcity-replay --seed S --frames N --press ... does and show the dump's SHA-256.
+// The address: ?seed=S for a city to share; frames=N, press=F:up,F:down and dump=xxh3 run
+// N frames as gridcity-replay --seed S --frames N --press ... does and show the dump's XXH3 hash,
+// as its --trace writes it for that frame.
 // Arrow keys and touch reach the city only when it runs free: a run the address fixes is the
 // address's.
 const page = { dump: false, frames: false, free: false, lost: false, problem: "", drawn: 0 };
@@ -29,8 +30,8 @@ function readaddress() {
     } else if (k === "press") {
       for (const p of v.split(",")) args.push("--press=" + p);
     } else if (k === "dump") {
-      if (v === "sha256") page.dump = true;
-      else page.problem ||= "dump '" + v + "' is not known (dump=sha256)";
+      if (v === "xxh3") page.dump = true;
+      else page.problem ||= "dump '" + v + "' is not known (dump=xxh3)";
     } else {
       page.problem ||= "'" + k + "' is not known (seed, frames, press, dump)";
     }
@@ -92,7 +93,7 @@ function start() {
         setTimeout(slice, 0);
       } else {
         say("progress", "");
-        say("dump-sha256", Module.ccall("gc_sha256", "string", [], []));
+        say("dump-xxh3", Module.ccall("gc_dumphash", "string", [], []));
       }
     };
     slice();

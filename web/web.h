@@ -16,6 +16,3 @@ const char *restoredraw();
 // The frame through the active camera. Uploads the cars' and the drifting quads' vertices, and
 // the colours of the n buildings recoloured from building first on since the last draw.
 void drawframe(int first, int n);
-
-// ---- SHA-256 ----
-void sha256(const unsigned char *data, size_t n, unsigned char out[32]);

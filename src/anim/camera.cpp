@@ -4,10 +4,7 @@
 
 #include "../scene/random.h"
 #include "../scene/scene.h"
-
-static double drawmod(int n) {
-    return (double)(drawrandom() % n);
-}
+#include "../world/world.h" // drawmod
 
 // From the old waypoint toward the new one: difference, over the duration, times the counter.
 static GLfloat glide(GLfloat from, GLfloat to, int time, int counter) {
@@ -64,7 +61,7 @@ void roamcam() {
         case 2: c.zcampos = (GLfloat)((drawmod(76000) - 22000.0) / 7.0); break;
         }
         c.camcounter = 0;
-        c.camtime = 50 + drawrandom() % 260;
+        c.camtime = mincamtime + drawrandom() % camtimes;
     }
     c.xcam = glide(c.xcamoldpos, c.xcampos, c.camtime, c.camcounter);
     c.ycam = glide(c.ycamoldpos, c.ycampos, c.camtime, c.camcounter);

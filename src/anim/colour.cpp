@@ -4,14 +4,15 @@
 
 #include "../scene/random.h"
 #include "../scene/scene.h"
+#include "../world/world.h" // drawtint
 
 void (*clearcolour)(GLfloat r, GLfloat g, GLfloat b, GLfloat a) = nullptr;
 
 static void endsweep() {
     colstepz = 0;
-    ccr1 = drawrandom() % 30 + 1;
-    ccr2 = drawrandom() % 30 + 1;
-    ccg1 = drawrandom() % 30 + 1;
+    ccr1 = drawtint();
+    ccr2 = drawtint();
+    ccg1 = drawtint();
     ccg2 = drawrandom() % 60 + 1;
     GLfloat c = (GLfloat)(ccg2 / 100.0);
     if (clearcolour) clearcolour(c, c, c, 0.0f);

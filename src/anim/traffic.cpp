@@ -4,6 +4,7 @@
 
 #include "../scene/random.h"
 #include "../scene/scene.h"
+#include "../world/world.h" // boxcorners
 
 // A walk over the turn table with a stride that is redrawn whenever it runs off the end.
 int Randooz() {
@@ -15,81 +16,67 @@ int Randooz() {
     return radoz[rpos];
 }
 
-// New heading and lane offset for a block end, by old heading and turn outcome. The turn from
-// -x onto +z sets its offset from -ccmove - speed, unlike the other two ways onto +z.
-static void turncar(car &c, int chancer) {
-    static const int next[4][3] = {{0, 1, 3}, {0, 1, 2}, {1, 2, 3}, {0, 2, 3}};
-    int s = next[c.state][chancer];
-    double o = (s == 0 || s == 3) ? (double)ccmove - c.speed : (double)c.speed - ccmove;
-    if (c.state == 1 && chancer == 2) o = -(double)ccmove - c.speed;
-    c.state = s;
-    c.offzet = (GLfloat)o;
+// New heading by old heading and turn outcome.
+static const int next[4][3] = {{0, 1, 3}, {0, 1, 2}, {1, 2, 3}, {0, 2, 3}};
+
+// The turn from -x onto +z sets its offset from -ccmove - speed, unlike the other two ways
+// onto +z.
+double laneoffset(int from, int chancer, GLfloat speed) {
+    if (from == 1 && chancer == 2) return -(double)ccmove - speed;
+    int s = next[from][chancer];
+    return (s == 0 || s == 3) ? (double)ccmove - speed : (double)speed - ccmove;
 }
 
-// With 6000 cars in random headings a branch on the heading would be mispredicted for most of
-// them, so the heading picks by index: the coordinate that moves, and the axis of the offset.
-// The bound and block length come in as arguments: read from their globals, they would be
-// reloaded after every store to a car, since a store to a float may alias them.
-static inline void move(car &c, double bound, double block) {
-    int s = c.state;
-    bool alongz = s == 0 || s == 2; // headings 0 and 2 drive along z, the others along x
-    bool back = s == 0 || s == 1;   // headings 0 and 1 drive toward the negative bound
-    GLfloat *const axes[2] = {&c.xpos, &c.zpos};
-    GLfloat &p = *axes[alongz];
-    double dir = 1.0 - 2.0 * back; // a - b is a + (-1 * b) exactly
+void movecar(int i) {
+    car &c = carz[i];
+    bool alongz =
+        c.state == 0 || c.state == 2;         // headings 0 and 2 drive along z, the others along x
+    bool back = c.state == 0 || c.state == 1; // headings 0 and 1 drive toward the negative bound
+    GLfloat &p = alongz ? c.zpos : c.xpos;
+    double dir = back ? -1.0 : 1.0; // a - b is a + (-1 * b) exactly
     double speed = c.speed;
 
     // Bound and block tests see the exact sums, before they are rounded into the record.
     double v = (double)p + dir * speed;
     double b = (double)c.blockm + speed;
     p = (GLfloat)v;
-    if (dir * v > bound) {
-        p = (GLfloat)(back ? bound : -bound);
+    if (dir * v > cbound) {
+        p = back ? cbound : -cbound;
         b = speed; // the wrap clears the count, then this step's distance is counted
     }
     c.blockm = (GLfloat)b;
-    if (b > block) {
-        double e = b - block; // the overshoot, dropped: the car turns on the block end
+    if (b > mmover) {
+        double e = b - mmover; // the overshoot, dropped: the car turns on the block end
         p = (GLfloat)(p - dir * e);
         c.blockm = 0.0f;
-        turncar(c, Randooz());
+        int chancer = Randooz();
+        c.offzet = (GLfloat)laneoffset(c.state, chancer, c.speed);
+        c.state = next[c.state][chancer];
     }
-}
-
-void movecar(int i) {
-    move(carz[i], cbound, mmover);
 }
 
 // The lane offset moves the whole box across the direction of travel; it is never rotated.
 // The other axis adds -0.0, which leaves every value as it is, signed zeros too. The far
-// corner adds position, extent, then offset, left to right.
+// corner adds position, extent, then offset, left to right. The y values are as built.
 void placecar(int i) {
     const car &c = carz[i];
     double x = c.xpos, z = c.zpos, w = c.wpos, d = c.dpos;
     bool alongz = c.state == 0 || c.state == 2; // then the offset is along x
-    const double offs[2] = {-0.0, c.offzet};
-    double ox = offs[alongz], oz = offs[!alongz];
+    double ox = alongz ? c.offzet : -0.0, oz = alongz ? -0.0 : c.offzet;
     GLfloat x0 = (GLfloat)(x + ox), x1 = (GLfloat)(x + w + ox);
     GLfloat z0 = (GLfloat)(z + oz), z1 = (GLfloat)(z + d + oz);
-    // Box corners: 0-3 around the face at z0, 4-7 the same at z1; 1, 2, 5, 6 at x1. The y
-    // values stay as built.
     Vertex3 *v = &car_verts[8 * i];
-    v[0].x = x0, v[0].z = z0;
-    v[1].x = x1, v[1].z = z0;
-    v[2].x = x1, v[2].z = z0;
-    v[3].x = x0, v[3].z = z0;
-    v[4].x = x0, v[4].z = z1;
-    v[5].x = x1, v[5].z = z1;
-    v[6].x = x1, v[6].z = z1;
-    v[7].x = x0, v[7].z = z1;
+    for (int k = 0; k < 8; k++) {
+        v[k].x = boxcorners[k].x ? x1 : x0;
+        v[k].z = boxcorners[k].z ? z1 : z0;
+    }
 }
 
 // A car's move and its vertices touch nothing of any other car, so each car is moved and
 // redrawn in one go. Block ends read the turn table in car order.
 void traffic() {
-    double bound = cbound, block = mmover;
     for (int i = 0; i < ncars; i++) {
-        move(carz[i], bound, block);
+        movecar(i);
         placecar(i);
     }
 }

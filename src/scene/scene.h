@@ -69,40 +69,58 @@ constexpr int ncarindexes = ncars * 24;
 constexpr int ncloudverts = nclouds * 4; // in use; declared one larger
 constexpr int nfloorverts = ntiles * 4;  // in use; declared one larger
 
-extern city cityz[nbuildings];
-extern Vertex3 city_verts[ncityverts];
-extern Vertex3 city_colors[ncityverts];
-extern GLuint city_indexes[ncityindexes];
-extern car carz[ncars];
-extern Vertex3 car_verts[ncarverts];
-extern Vertex3 car_colors[ncarverts];
-extern GLuint car_indexes[ncarindexes];
-extern cloud cloudz[nclouds];
-extern Vertex3 cloud_verts[ncloudverts + 1];
-extern GLuint cloud_indexes[ncloudverts + 1];
-extern flooro floorz[ntiles];
-extern Vertex3 floor_verts[nfloorverts + 1];
-extern Vertex3 floor_colors[nfloorverts + 1];
-extern GLuint floor_indexes[nfloorverts + 1];
-extern int radoz[nturns];   // the turn table: 0, 1 or 2 per entry
-extern mycam mycamz[ncams]; // 0 roaming, 1 riding the first car
+// The store, once: every array in dump order with its element type, declared size, whether the
+// animation rewrites it after generation, and its entry's fields as the dump's layout lists them.
+#define SCENE_ARRAYS(X)                                                                            \
+    X(city, cityz, nbuildings, false, "city  (xpos ypos zpos speed wpos hpos dpos r g b)")         \
+    X(Vertex3, city_verts, ncityverts, false, "(x y z)")                                           \
+    X(Vertex3, city_colors, ncityverts, true, "(r g b)")                                           \
+    X(GLuint, city_indexes, ncityindexes, false, "uint")                                           \
+    X(car, carz, ncars, true,                                                                      \
+      "car   (xpos ypos zpos speed wpos hpos dpos r g b\noffzet blockm state:int)")                \
+    X(Vertex3, car_verts, ncarverts, true, "(x y z)")                                              \
+    X(Vertex3, car_colors, ncarverts, false, "(r g b)")                                            \
+    X(GLuint, car_indexes, ncarindexes, false, "uint")                                             \
+    X(cloud, cloudz, nclouds, true, "cloud (xpos ypos zpos speed wpos hpos)")                      \
+    X(Vertex3, cloud_verts, ncloudverts + 1, true, "(x y z)")                                      \
+    X(GLuint, cloud_indexes, ncloudverts + 1, false, "uint")                                       \
+    X(flooro, floorz, ntiles, true, "flooro (xpos ypos zpos speed wpos hpos r g b)")               \
+    X(Vertex3, floor_verts, nfloorverts + 1, true, "(x y z)")                                      \
+    X(Vertex3, floor_colors, nfloorverts + 1, false, "(r g b)")                                    \
+    X(GLuint, floor_indexes, nfloorverts + 1, false, "uint")                                       \
+    X(int, radoz, nturns, false, "int") /* the turn table: 0, 1 or 2 per entry */                  \
+    X(mycam, mycamz, ncams, true,                                                                  \
+      "mycam (xcampos ycampos zcampos xcamoldpos ycamoldpos\n"                                     \
+      "zcamoldpos xcam ycam zcam xlookpos ylookpos zlookpos\n"                                     \
+      "xlookoldpos ylookoldpos zlookoldpos xlook ylook zlook,\n"                                   \
+      "then ints camcounter camtime lookcounter looktime)") /* 0 roaming, 1 riding car 0 */
 
-extern int whichcam;         // camera advanced and drawn: 0 roaming, 1 car
-extern int fxcounter;        // programme clock; a new programme when it passes 2000
-extern int fx;               // programme drawn last
-extern int maxfx;            // highest programme number
-extern int camcc1;           // roaming eye's axis cursor: 0 x, 1 y, 2 z
-extern int camcc2;           // roaming look-at point's axis cursor
-extern GLfloat mmover;       // block length
-extern GLfloat ccmove;       // lane distance
-extern GLfloat cbound;       // half-width of the square the cars drive in
-extern int rpos;             // turn-table walk position
-extern int rstep;            // turn-table walk stride
-extern int colstepz;         // next building the colour cycler recolours
-extern int ccr1, ccg1, ccb1; // tint seeds, 1 to 30
-extern int ccg2;             // background grey level, 1 to 60
-extern int ccr2, ccb2;       // drawn with the others; nothing reads them
-extern SDL_Surface *surface; // the screen surface, only tested for null
+// Every scalar in dump order, with its process-start value and whether the animation rewrites it.
+#define SCENE_SCALARS(X)                                                                           \
+    X(int, whichcam, 0, true)          /* camera advanced and drawn: 0 roaming, 1 car */           \
+    X(int, fxcounter, 1400, true)      /* programme clock; a new programme when it passes 2000 */  \
+    X(int, fx, 0, true)                /* programme drawn last */                                  \
+    X(int, maxfx, 1, false)            /* highest programme number */                              \
+    X(int, camcc1, 0, true)            /* roaming eye's axis cursor: 0 x, 1 y, 2 z */              \
+    X(int, camcc2, 0, true)            /* roaming look-at point's axis cursor */                   \
+    X(GLfloat, mmover, 400.0f, false)  /* block length */                                          \
+    X(GLfloat, ccmove, 20.0f, false)   /* lane distance */                                         \
+    X(GLfloat, cbound, 6000.0f, false) /* half-width of the square the cars drive in */            \
+    X(int, rpos, 1, true)              /* turn-table walk position */                              \
+    X(int, rstep, 1, true)             /* turn-table walk stride */                                \
+    X(int, colstepz, 0, true)          /* next building the colour cycler recolours */             \
+    X(int, ccr1, 0, true)              /* tint seeds, 1 to 30 */                                   \
+    X(int, ccg1, 0, true)                                                                          \
+    X(int, ccb1, 0, false)                                                                         \
+    X(int, ccg2, 0, true) /* background grey level, 1 to 60 */                                     \
+    X(int, ccr2, 0, true) /* drawn with the others; nothing reads them */                          \
+    X(int, ccb2, 0, false)
+
+#define SCENE_DECLAREARRAY(type, name, n, rewritten, what) extern type name[n];
+SCENE_ARRAYS(SCENE_DECLAREARRAY)
+#define SCENE_DECLARESCALAR(type, name, start, rewritten) extern type name;
+SCENE_SCALARS(SCENE_DECLARESCALAR)
+extern SDL_Surface *surface; // the screen surface, only tested for null; not in the dump
 
 // Puts every array and scalar back to its process-start value, so tests and tools can
 // build more than one world in a process.

@@ -19,17 +19,12 @@ static void quadverts(Vertex3 *v, GLfloat x, GLfloat y, GLfloat z, GLfloat w, GL
     v[3] = vert(x, y, (double)z + h);
 }
 
-// Eight corners of a box: 0-3 around the face at z, 4-7 the same moved by d along z.
+// A box at x, y, z extending w, h, d along the axes.
 static void boxverts(Vertex3 *v, GLfloat x, GLfloat y, GLfloat z, GLfloat w, GLfloat h, GLfloat d) {
-    double xw = (double)x + w, yh = (double)y + h, zd = (double)z + d;
-    v[0] = vert(x, y, z);
-    v[1] = vert(xw, y, z);
-    v[2] = vert(xw, yh, z);
-    v[3] = vert(x, yh, z);
-    v[4] = vert(x, y, zd);
-    v[5] = vert(xw, y, zd);
-    v[6] = vert(xw, yh, zd);
-    v[7] = vert(x, yh, zd);
+    GLfloat xw = (GLfloat)((double)x + w), yh = (GLfloat)((double)y + h),
+            zd = (GLfloat)((double)z + d);
+    for (int k = 0; k < 8; k++)
+        v[k] = {boxcorners[k].x ? xw : x, boxcorners[k].y ? yh : y, boxcorners[k].z ? zd : z};
 }
 
 static void fillcolour(Vertex3 *c, int n, GLfloat r, GLfloat g, GLfloat b) {

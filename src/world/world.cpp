@@ -14,9 +14,12 @@ static const double c01 = (double)0.1f;
 static const double c12 = (double)1.2f;
 static const double c02 = (double)0.2f;
 
-// Draws a whole-number remainder; formulas take it on as a double.
-static double drawmod(int n) {
+double drawmod(int n) {
     return (double)(drawrandom() % n);
+}
+
+int drawtint() {
+    return drawrandom() % 30 + 1;
 }
 
 // A building coordinate: a block draw, then an offset draw from the block centre.
@@ -32,12 +35,12 @@ static void genturns() {
 }
 
 static void genseeds() {
-    ccr1 = drawrandom() % 30 + 1;
-    ccr2 = drawrandom() % 30 + 1;
-    ccg1 = drawrandom() % 30 + 1;
-    ccg2 = drawrandom() % 30 + 1;
-    ccb1 = drawrandom() % 30 + 1;
-    ccb2 = drawrandom() % 30 + 1;
+    ccr1 = drawtint();
+    ccr2 = drawtint();
+    ccg1 = drawtint();
+    ccg2 = drawtint();
+    ccb1 = drawtint();
+    ccb2 = drawtint();
 }
 
 // Counters start above every duration, so each leg ends in the camera's first active step.
@@ -45,9 +48,9 @@ void gencams() {
     mycamz[0].ycampos = 800.0f;
     mycamz[0].camcounter = 2000;
     mycamz[0].lookcounter = 2000;
-    mycamz[0].looktime = 141;
+    mycamz[0].looktime = roamlooktime;
     mycamz[1].lookcounter = 2000;
-    mycamz[1].looktime = 101;
+    mycamz[1].looktime = carlooktime;
 }
 
 static void genclouds() {

@@ -19,11 +19,10 @@ template <class T, size_t N> size_t nonzero(const T (&a)[N]) {
 }
 
 size_t nonzeroarrays() {
-    return nonzero(cityz) + nonzero(city_verts) + nonzero(city_colors) + nonzero(city_indexes) +
-           nonzero(carz) + nonzero(car_verts) + nonzero(car_colors) + nonzero(car_indexes) +
-           nonzero(cloudz) + nonzero(cloud_verts) + nonzero(cloud_indexes) + nonzero(floorz) +
-           nonzero(floor_verts) + nonzero(floor_colors) + nonzero(floor_indexes) + nonzero(radoz) +
-           nonzero(mycamz);
+    size_t n = 0;
+#define NONZERO(type, name, ...) n += nonzero(name);
+    SCENE_ARRAYS(NONZERO)
+    return n;
 }
 
 struct scalars {
@@ -115,11 +114,9 @@ TEST(SceneStore, ArraysHaveTheirDeclaredSizes) {
 }
 
 TEST(SceneStore, ArraysTakeAboutSixMegabytesInAll) {
-    size_t total = sizeof cityz + sizeof city_verts + sizeof city_colors + sizeof city_indexes +
-                   sizeof carz + sizeof car_verts + sizeof car_colors + sizeof car_indexes +
-                   sizeof cloudz + sizeof cloud_verts + sizeof cloud_indexes + sizeof floorz +
-                   sizeof floor_verts + sizeof floor_colors + sizeof floor_indexes + sizeof radoz +
-                   sizeof mycamz;
+    size_t total = 0;
+#define SIZE(type, name, ...) total += sizeof name;
+    SCENE_ARRAYS(SIZE)
     // 17 arrays of 4-byte values: 1544255 values.
     EXPECT_EQ(total, 1544255u * 4);
 }

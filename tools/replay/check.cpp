@@ -2,7 +2,9 @@
 // SPDX-License-Identifier: MIT
 #include "replay.h"
 
+#include "anim/anim.h"
 #include "scene/scene.h"
+#include "world/world.h"
 
 #include <algorithm> // std::ranges::find
 #include <cmath>     // std::isfinite
@@ -28,22 +30,19 @@ static const char *broken(const char *fmt, ...) {
 // ---- the snapshot: every part of the dump as generated, in memory's byte order; static, so
 // a frame allocates nothing ----
 alignas(8) static unsigned char snap[dumpbytes];
-static bool camactive[ncams]; // a camera's counters are bounded once it has run
+static bool camactive[ncams];        // a camera's counters are bounded once it has run
+constexpr int swept = lastswept + 1; // buildings in a colour sweep
 
-// The arrays the animation never rewrites, compared whole with their snapshot in this order.
-static const void *const untouched[] = {cityz,         city_verts,    city_indexes,
-                                        car_colors,    car_indexes,   floor_colors,
-                                        floor_indexes, cloud_indexes, radoz};
-
-// The part of the dump that lives at a.
-static const dumppart &partat(const void *a) {
-    return *std::ranges::find(dumpparts, dumpparts + ndumpparts, a, &dumppart::at);
+// Where the snapshot holds a part: at its offset in the dump.
+static const unsigned char *snapof(const dumppart &p) {
+    return snap + dumpat(p.name);
 }
 
-// Where the snapshot holds that part: at its offset in the dump. The copy made objects of
-// the part's type there, so it reads as the part does.
+// The snapshot of what lives at a. The copy made objects of the part's type there, so it reads
+// as the part does.
 template <class T> static const T *snapof(const T *a) {
-    return std::launder((const T *)(snap + dumpat(partat(a).name)));
+    return std::launder(
+        (const T *)snapof(*std::ranges::find(dumpparts, dumpparts + ndumpparts, a, &dumppart::at)));
 }
 
 static bool fin(GLfloat v) {
@@ -68,10 +67,12 @@ template <class T, class F> static bool unwritten(T r, const T &snap, F written)
 // ---- what the animation rewrites: checked every frame ----
 
 // The lane offset is one of the values a block end can give it, or 0 before the first.
-static bool laneoffset(const car &c) {
-    GLfloat o = c.offzet;
-    return o == 0.0f || o == (GLfloat)((double)ccmove - c.speed) ||
-           o == (GLfloat)((double)c.speed - ccmove) || o == (GLfloat)(-(double)ccmove - c.speed);
+static bool onlane(const car &c) {
+    if (c.offzet == 0.0f) return true;
+    for (int from = 0; from < 4; from++)
+        for (int chancer = 0; chancer < 3; chancer++)
+            if (c.offzet == (GLfloat)laneoffset(from, chancer, c.speed)) return true;
+    return false;
 }
 
 static const char *checkcars() {
@@ -85,7 +86,7 @@ static const char *checkcars() {
             return broken("car %d: grid position (%g, %g) outside +-cbound", i, c.xpos, c.zpos);
         if (!(c.blockm >= 0.0f && c.blockm <= mmover))
             return broken("car %d: blockm %g outside 0 to mmover", i, c.blockm);
-        if (!laneoffset(c)) return broken("car %d: offzet %g is no lane offset", i, c.offzet);
+        if (!onlane(c)) return broken("car %d: offzet %g is no lane offset", i, c.offzet);
         const car &s = snapcars[i];
         if ((c.ypos != s.ypos) | (c.speed != s.speed) | (c.wpos != s.wpos) | (c.hpos != s.hpos) |
             (c.dpos != s.dpos) | (c.r != s.r) | (c.g != s.g) | (c.b != s.b))
@@ -97,14 +98,16 @@ static const char *checkcars() {
         GLfloat x0 = (GLfloat)(x + (alongz ? o : 0.0)), x1 = (GLfloat)(x + w + (alongz ? o : 0.0));
         GLfloat z0 = (GLfloat)(z + (alongz ? 0.0 : o)), z1 = (GLfloat)(z + d + (alongz ? 0.0 : o));
         GLfloat y0 = c.ypos, y1 = sum(c.ypos, c.hpos);
-        const GLfloat want[8][3] = {{x0, y0, z0}, {x1, y0, z0}, {x1, y1, z0}, {x0, y1, z0},
-                                    {x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}};
+        Vertex3 want[8];
+        for (int n = 0; n < 8; n++)
+            want[n] = {boxcorners[n].x ? x1 : x0, boxcorners[n].y ? y1 : y0,
+                       boxcorners[n].z ? z1 : z0};
         const Vertex3 *v = &car_verts[8 * i];
         // The same bits are the same values (want is never NaN): nearly every car matches so,
         // and only the rest are compared value by value, where -0 equals 0.
         if (memcmp(v, want, sizeof want) == 0) continue;
         for (int n = 0; n < 8; n++)
-            if (!same(v[n], want[n][0], want[n][1], want[n][2]))
+            if (!same(v[n], want[n].x, want[n].y, want[n].z))
                 return broken("car %d: vertex %d does not match its record", i, n);
     }
     return nullptr;
@@ -165,10 +168,12 @@ static const char *checkcams() {
             if (!fin(f[n])) return broken("camera %d: coordinate %d is not finite", k, n);
     }
     const mycam &r = mycamz[0], &c = mycamz[1];
-    if (r.looktime != 141 || c.looktime != 101) return broken("a camera's looktime changed");
+    if (r.looktime != roamlooktime || c.looktime != carlooktime)
+        return broken("a camera's looktime changed");
     if (camactive[0]) {
-        if (r.camtime < 50 || r.camtime > 309)
-            return broken("roaming camera: camtime %d outside 50 to 309", r.camtime);
+        if (r.camtime < mincamtime || r.camtime >= mincamtime + camtimes)
+            return broken("roaming camera: camtime %d outside %d to %d", r.camtime, mincamtime,
+                          mincamtime + camtimes - 1);
         if (r.camcounter < 0 || r.camcounter > r.camtime)
             return broken("roaming camera: camcounter %d outside 0 to camtime", r.camcounter);
         if (r.lookcounter < 0 || r.lookcounter > r.looktime)
@@ -191,29 +196,27 @@ static const char *checkcams() {
 
 #define RANGE(v, lo, hi)                                                                           \
     do {                                                                                           \
-        if ((v) < (lo) || (v) > (hi)) return broken(#v " %d outside " #lo " to " #hi, (v));        \
+        if ((v) < (lo) || (v) > (hi)) return broken(#v " %d outside %d to %d", (v), (lo), (hi));   \
     } while (0)
 
 static const char *checkscalars() {
     RANGE(whichcam, 0, 1);
     RANGE(fxcounter, 1200, 2000);
     RANGE(fx, 0, 1);
-    RANGE(maxfx, 1, 1);
     RANGE(camcc1, 0, 2);
     RANGE(camcc2, 0, 2);
     RANGE(rpos, 0, 5999);
     RANGE(rstep, 1, 5);
-    RANGE(colstepz, 0, 11998);
+    RANGE(colstepz, 0, lastswept);
     RANGE(ccr1, 1, 30);
     RANGE(ccg1, 1, 30);
     RANGE(ccb1, 1, 30);
     RANGE(ccr2, 1, 30);
     RANGE(ccb2, 1, 30);
     RANGE(ccg2, 1, 60);
-    int was = *snapof(&ccb1);
-    if (ccb1 != was) return broken("ccb1 changed from %d to %d", was, ccb1);
-    if (mmover != 400.0f || ccmove != 20.0f || cbound != 6000.0f)
-        return broken("a tuning value (mmover, ccmove, cbound) changed");
+    for (int k = narrays; k < ndumpparts; k++) // the scalars the animation never rewrites
+        if (const dumppart &p = dumpparts[k]; !p.rewritten && memcmp(p.at, snapof(p), 4) != 0)
+            return broken("%s changed since generation", p.name);
     return nullptr;
 }
 
@@ -238,8 +241,8 @@ static const char *checkrecoloured(int b) {
 // ---- entry points ----
 
 const char *checkstart() {
-    for (int k = 0; k < ndumpparts; k++)
-        memcpy(snap + dumpat(dumpparts[k].name), dumpparts[k].at, (size_t)dumpparts[k].bytes);
+    for (const dumppart &p : dumpparts)
+        memcpy((void *)snapof(p), p.at, (size_t)p.bytes);
     camactive[0] = camactive[1] = false;
     for (int i = 0; i < nbuildings; i++) {
         const GLfloat *f = &cityz[i].xpos;
@@ -259,16 +262,15 @@ const char *checkstart() {
 const char *checkframe(uint64_t frame) {
     camactive[whichcam & 1] = true; // the camera drawn is the one this step advanced
     TRY(checkscalars());
-    // Ten passes a frame over 11999 buildings.
-    int want = (int)(frame % 11999 * 10 % 11999);
+    int want = (int)(frame % swept * colourpasses % swept);
     if (colstepz != want)
         return broken("colstepz %d, not %d after %llu frames", colstepz, want,
                       (unsigned long long)frame);
     TRY(checkcars());
     TRY(checkdrift(true));
     TRY(checkcams());
-    for (int k = 1; k <= 10; k++) // the ten buildings this frame recoloured
-        TRY(checkrecoloured((colstepz - k + 11999) % 11999));
+    for (int k = 1; k <= colourpasses; k++) // the buildings this frame recoloured
+        TRY(checkrecoloured((colstepz - k + swept) % swept));
     return nullptr;
 }
 
@@ -281,16 +283,15 @@ static long firstdiff(const void *a, const void *b, long n, long width) {
 }
 
 const char *checkuntouched() {
-    for (const void *a : untouched) {
-        const dumppart &p = partat(a);
-        const unsigned char *was = snap + dumpat(p.name);
-        if (memcmp(a, was, (size_t)p.bytes) != 0)
+    for (int k = 0; k < narrays; k++) {
+        const dumppart &p = dumpparts[k];
+        if (!p.rewritten && memcmp(p.at, snapof(p), (size_t)p.bytes) != 0)
             return broken("%s entry %ld changed since generation", p.name,
-                          firstdiff(a, was, p.bytes, p.size));
+                          firstdiff(p.at, snapof(p), p.bytes, p.size));
     }
-    const int last = 8 * (nbuildings - 1); // building 11999, which the colour sweep never reaches
-    if (memcmp(&city_colors[last], &snapof(city_colors)[last], 8 * sizeof(Vertex3)) != 0)
-        return broken("building 11999 was recoloured; the sweep never reaches it");
+    for (int b = swept; b < nbuildings; b++) // the colour sweep never reaches them
+        if (memcmp(&city_colors[8 * b], &snapof(city_colors)[8 * b], 8 * sizeof(Vertex3)) != 0)
+            return broken("building %d was recoloured; the sweep never reaches it", b);
     // The spare last entries are never written.
     if (!same(cloud_verts[ncloudverts], 0, 0, 0) || !same(floor_verts[nfloorverts], 0, 0, 0) ||
         !same(floor_colors[nfloorverts], 0, 0, 0) || cloud_indexes[ncloudverts] != 0 ||

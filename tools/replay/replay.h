@@ -1,6 +1,8 @@
-// replay.h -- gridcity-replay's parts: options, the dump, the trace, stills, the invariant checker
+// replay.h -- gridcity-replay's parts: options, output files, the trace, stills, clips, the checker
 // SPDX-License-Identifier: MIT
 #pragma once
+
+#include "scene/dump.h"
 
 #include <cstdarg>
 #include <cstdint>
@@ -68,35 +70,11 @@ const char *outerror(const outfile &o, char *err, int errlen); // "cannot write 
 bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
 void dropout(outfile &o);                         // close and remove the temporary file
 
-// ---- dump: every array, every scalar, then the random state; 4 bytes a value ----
-struct dumppart {
-    const char *name; // as in the scene store
-    const void *at;   // where it lives in memory
-    long bytes;       // in the file and in memory
-    long size;        // of one entry
-    const char *what; // the entry's type and fields, for --help
-};
-extern const dumppart dumpparts[]; // in file order
-extern const int ndumpparts;
-constexpr long dumpbytes = 6177096; // the parts' sizes added up
-long dumpat(const char *name);      // byte offset of an array or scalar in the dump; -1 if none
-bool writedump(FILE *f);            // the scene store in the dump layout, little-endian
-void printlayout(FILE *f);          // the layout table, for --help
-// The dump as a stream: each part's bytes, in file order, handed to sink in one or more pieces
-// with the part's index in dumpparts.
-using dumpsink = bool (*)(void *ctx, int part, const void *p, size_t bytes);
-bool walkdump(dumpsink sink, void *ctx);
-constexpr int narrays = 17; // the first parts; the rest are 4-byte scalars, the last the state
-
 // ---- trace ----
-uint64_t hashof(const void *p, size_t n); // the hash the trace uses, of one piece
-// The trace's columns: each array, then the scalars together ("scalars"), then the random
-// state ("randomstate").
-constexpr int ntracecols = narrays + 2;
-// Two comment lines, the seed and the columns; then one line per frame (0 is the world as
-// generated): the frame, the hash of the dump --dump would write then, and for each column
-// the hash (low 32 bits) of the dump up to its end, so the first column that differs between
-// two traces names the first array that differs. False when a write fails.
+// Two comment lines, the seed and the columns (each array, then the scalars together, then the
+// random state); then one line per frame (0 is the world as generated): the frame, the hash of
+// the dump --dump would write then (dumphash), and for each column the hash (low 32 bits) of the
+// dump up to its end. False when a write fails.
 bool traceheader(FILE *f, uint32_t seed);
 bool traceframe(FILE *f, uint64_t frame);
 
