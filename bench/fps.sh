@@ -1,5 +1,6 @@
 #!/bin/sh
-# fps.sh -- frame rate of the demo against the bare GL frames, under one private Xvfb
+# fps.sh -- frame rate of the demo against the bare GL frames, and where a demo frame's time
+# goes, under one private Xvfb
 # SPDX-License-Identifier: MIT
 #
 # usage: bench/fps.sh [build-dir]      (default: build)
@@ -9,7 +10,9 @@
 #        SEED   first seed; pair i builds the world of SEED + i in both programs (default 1000)
 #
 # Neither program is changed to count: tools/libframeshim.so is preloaded, times the frames
-# by their buffer swaps, fixes time() to the seed and posts a quit event when done.
+# by their buffer swaps, fixes time() to the seed and posts a quit event when done. After the
+# pairs, one more demo run for each pair's seed splits its timed frames (SHIM_SPLIT, which
+# tools/frameshim.cpp describes) into the shares of the frame printed at the end.
 set -eu
 
 build=${1:-build}
@@ -36,10 +39,10 @@ n=$(timeout 10 head -n 1 "$out/displayfd" || true)
 
 # run NAME PAIR: one measured run; its frame rate goes to $out/NAME.
 run() {
-    name=$1 pair=$2
+    name=$1 pair=$2 split=${3:-}
     if [ "$name" = demo ]; then set -- "$demo"; else set -- "$bare" $((warmup + frames)); fi
     DISPLAY=:$n SHIM_WARMUP=$warmup SHIM_FRAMES=$frames SHIM_SEED=$((seed + pair)) \
-        SHIM_OUT="$out/$name" LD_PRELOAD="$shim" \
+        SHIM_OUT="$out/$name" SHIM_SPLIT=$split LD_PRELOAD="$shim" \
         timeout 600 "$@" >>"$out/$name.log" 2>&1 ||
         { echo "fps.sh: $name run $pair failed" >&2; cat "$out/$name.log" >&2; exit 1; }
     echo "  $name seed $((seed + pair)): $(tail -n 1 "$out/$name")"
@@ -70,3 +73,26 @@ END {
     printf "demo / bare: %.4f median of the %d pairs (%.4f of the medians)\n", mr, n, md / mb
     printf "target demo >= 0.97 of bare: %s\n", (mr >= 0.97) ? "met" : "NOT met"
 }'
+
+i=1
+while [ $i -le "$pairs" ]; do
+    run split $i "$out/parts"
+    i=$((i + 1))
+done
+
+# Each part's share of all the split runs' frame time, and its lowest and highest share in one
+# run: views differ (a far one spends more of its frame rasterising).
+awk -v seeds="$((seed + 1)) to $((seed + pairs))" '
+BEGIN { split("the program'"'"'s own code (events, calcme, changecolc)|the GL calls (drawscene)|SDL_Delay(6)|rasterisation (finished at the swap)|the SDL layer'"'"'s clear, blit and swap|the copy to the X server", name, "|") }
+{ runs++; frames += $8
+  for (p = 1; p <= 6; p++) {
+      t[p] += $p * $8; s = $p / $7
+      if (runs == 1 || s < lo[p]) lo[p] = s; if (runs == 1 || s > hi[p]) hi[p] = s
+  }
+  total += $7 * $8 }
+END {
+    printf "where a demo frame goes: %d frames of %d runs, seeds %s, %.1f ms a frame\n", frames, runs, seeds, total / frames
+    printf "  %-52s %8s %7s  %s\n", "part", "ms", "share", "lowest-highest share in one run"
+    for (p = 1; p <= 6; p++)
+        printf "  %-52s %8.2f %6.2f %%  %.2f-%.2f %%\n", name[p], t[p] / frames, 100 * t[p] / total, 100 * lo[p], 100 * hi[p]
+}' "$out/parts"

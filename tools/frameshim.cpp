@@ -15,10 +15,18 @@
 //   SHIM_FRAMES=N  after SHIM_WARMUP swaps (default 30) a clock starts; after N more the frame
 //                  rate is appended to SHIM_OUT (or standard error) and a quit event posted,
 //                  which the program handles like a closed window
+//   SHIM_SPLIT=P   with SHIM_FRAMES, where the timed frames' time went is appended to P, in ms a
+//                  frame: the program's own code (from a swap to the frame's first glClear), the
+//                  GL calls (to SDL_Delay), the delay, the rasterisation (a glFinish put at the
+//                  start of the swap, where the SDL layer's blit would wait for it anyway), the
+//                  SDL layer's clear, blit and swap without the copy to X, and that copy (the
+//                  swap's XPutImage, XShmPutImage and XSync); then the whole frame
 //   SHIM_HEAP=P    at exit 96 MB is allocated in small blocks and freed again; the MB of it
 //                  that the allocator handed back to the system rather than kept go to P
 #include "app/app.h" // keydown
 #include "xkit.h"    // now
+
+#include <X11/extensions/XShm.h>
 
 #include <csignal>
 #include <cstdio>
@@ -107,13 +115,97 @@ static void timeframes(long swaps) {
     }
 }
 
+// The split of the timed frames: marks taken as a frame goes, sums over the timed ones.
+enum { program, glcalls, delay, raster, sdllayer, xcopy, frame, nparts };
+static const bool splitting = getenv("SHIM_SPLIT") && *getenv("SHIM_SPLIT");
+static double swapped, glstart, delaystart, delayend, xtime, parts[nparts];
+static bool inswap;
+
+static void writesplit(long frames) {
+    FILE *f = fopen(getenv("SHIM_SPLIT"), "a");
+    if (!f) return;
+    for (double &p : parts)
+        fprintf(f, "%.3f ", 1e3 * p / (double)frames);
+    fprintf(f, "%ld\n", frames);
+    fclose(f);
+}
+
+extern "C" void glClear(unsigned mask) {
+    static auto real = (void (*)(unsigned))dlsym(RTLD_NEXT, "glClear");
+    if (glstart < swapped) glstart = now();
+    real(mask);
+}
+
+extern "C" void SDL_Delay(Uint32 ms) {
+    static auto real = (void (*)(Uint32))dlsym(RTLD_NEXT, "SDL_Delay");
+    delaystart = now();
+    real(ms);
+    delayend = now();
+}
+
+// The copy to X: the image requests and the wait for the server, timed inside the swap only.
+// Where the program does not link Xlib, SDL's copy is not in the global scope: found in lib.
+template <class fn, class... args> static int timedx(const char *lib, const char *name, args... a) {
+    static auto real =
+        (fn)(dlsym(RTLD_NEXT, name) ?: dlsym(dlopen(lib, RTLD_LAZY | RTLD_NOLOAD), name));
+    if (!inswap) return real(a...);
+    double t = now();
+    int r = real(a...);
+    xtime += now() - t;
+    return r;
+}
+
+extern "C" int XPutImage(Display *d, Drawable w, GC gc, XImage *i, int sx, int sy, int dx, int dy,
+                         unsigned width, unsigned height) {
+    return timedx<decltype(&XPutImage)>("libX11.so.6", "XPutImage", d, w, gc, i, sx, sy, dx, dy,
+                                        width, height);
+}
+
+extern "C" Bool XShmPutImage(Display *d, Drawable w, GC gc, XImage *i, int sx, int sy, int dx,
+                             int dy, unsigned width, unsigned height, Bool event) {
+    return timedx<decltype(&XShmPutImage)>("libXext.so.6", "XShmPutImage", d, w, gc, i, sx, sy, dx,
+                                           dy, width, height, event);
+}
+
+extern "C" int XSync(Display *d, Bool discard) {
+    return timedx<decltype(&XSync)>("libX11.so.6", "XSync", d, discard);
+}
+
+static void splitframe(long swaps, double start, double finished, double end) {
+    static const long warmup = envlong("SHIM_WARMUP", 30);
+    static const long frames = envlong("SHIM_FRAMES");
+    if (swaps > warmup && swaps <= warmup + frames && swapped > 0) {
+        parts[program] += glstart - swapped;
+        parts[glcalls] += delaystart - glstart;
+        parts[delay] += delayend - delaystart;
+        parts[raster] += finished - start;
+        parts[sdllayer] += end - finished - xtime;
+        parts[xcopy] += xtime;
+        parts[frame] += end - swapped;
+    }
+    if (swaps == warmup + frames) writesplit(frames);
+}
+
 extern "C" void SDL_GL_SwapBuffers(void) {
     static auto real = (void (*)())dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
     static const long stop = envlong("SHIM_STOP");
     static const long up = envlong("SHIM_UP");
     static long swaps = 0;
+    double start = now(), finished = start;
+    if (splitting) {
+        any<void (*)()>("glFinish")();
+        finished = now();
+        xtime = 0.0;
+        inswap = true;
+    }
     real();
+    inswap = false;
     swaps++;
+    if (splitting) {
+        double end = now();
+        splitframe(swaps, start, finished, end);
+        swapped = end;
+    }
     timeframes(swaps);
     if (up >= 2 && swaps == up - 1) push(keydown(SDLK_UP));
     if (swaps == stop) stepping = 1;
