@@ -41,7 +41,8 @@ function(gridcity_core_refuse_inexact)
     string(APPEND flags " ${CMAKE_CXX_FLAGS_${config}}")
   endforeach()
   set(inexact "-ffp-contract=(fast|on)|-ffast-math|-Ofast|-funsafe-math-optimizations"
-              "|-ffp-model=fast|-mfpmath=(387|both|sse\\+387|387\\+sse)")
+              "|-fassociative-math|-freciprocal-math|-ffp-model=fast"
+              "|-mfpmath=(387|both|sse\\+387|387\\+sse)")
   string(JOIN "" inexact ${inexact})
   string(REGEX MATCH "(${inexact})" found "${flags}")
   if(found)

@@ -4,6 +4,7 @@
 #include "web.h"
 
 #include "anim/anim.h"
+#include "render/render.h" // the picture's size and perspective
 #include "scene/scene.h"
 
 #include <GLES2/gl2.h>
@@ -78,7 +79,7 @@ static const char *setupgl() {
     glClearDepthf(1.0f);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
-    glViewport(0, 0, 1024, 768);
+    glViewport(0, 0, picturew, pictureh);
     glDisable(GL_DITHER);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE);
     glEnableVertexAttribArray(posattr);
@@ -172,8 +173,8 @@ static void recoloured(int first, int n) {
 
 // gluPerspective times gluLookAt, in double, column-major as GL takes it.
 static void eyematrix(const mycam &c, GLfloat out[16]) {
-    double aspect = 1024.0f / 768.0f, nearz = 0.1f, farz = 150000.0;
-    double f = 1.0 / std::tan(101.0 / 2 * M_PI / 180);
+    double aspect = (GLfloat)picturew / pictureh;
+    double f = 1.0 / std::tan(fovy / 2 * M_PI / 180);
     double p[16] = {}; // p[4 * column + row]
     p[0] = f / aspect;
     p[5] = f;

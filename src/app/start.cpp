@@ -39,7 +39,7 @@ void startup() {
         fail("Video mode set failed: %s\n",
              "no display is available (SDL chose a video driver that shows nothing)");
 
-    surface = SDL_SetVideoMode(1024, 768, 16, videoFlags);
+    surface = SDL_SetVideoMode(picturew, pictureh, 16, videoFlags);
     if (!surface) fail("Video mode set failed: %s\n", SDL_GetError());
 
     if (SDL_EnableKeyRepeat(100, 30) != 0)

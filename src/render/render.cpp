@@ -20,12 +20,10 @@ int initGL() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glViewport(0, 0, 1024, 768);
+    glViewport(0, 0, picturew, pictureh);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    GLfloat aspect = 1024.0f / 768.0f;
-    GLfloat nearz = 0.1f;
-    gluPerspective(101.0, aspect, nearz, 150000.0);
+    gluPerspective(fovy, (GLfloat)picturew / pictureh, nearz, farz);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glDisable(GL_DITHER);

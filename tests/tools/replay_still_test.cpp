@@ -91,7 +91,7 @@ static void normalise(double *a) {
         a[k] /= n;
 }
 
-// gluLookAt through the dumped camera, gluPerspective(101, 4/3).
+// gluLookAt through the dumped camera, the renderer's gluPerspective.
 static view viewof(const std::vector<unsigned char> &d) {
     long cam = dumpat("mycamz") + 88L * scalarint(d, "whichcam");
     view v;
@@ -105,8 +105,8 @@ static view viewof(const std::vector<unsigned char> &d) {
     cross(v.f, up, v.s);
     normalise(v.s);
     cross(v.s, v.f, v.u);
-    v.th = std::tan(101.0 / 2 * M_PI / 180);
-    v.aspect = 1024.0 / 768.0;
+    v.th = std::tan(fovy / 2 * M_PI / 180);
+    v.aspect = (double)picturew / pictureh;
     return v;
 }
 
@@ -116,7 +116,7 @@ struct box {
 };
 
 static bool hitsbox(const ray &r, const box &b) {
-    double t0 = 0.1, t1 = 150000.0; // near and far planes, depth along the view
+    double t0 = nearz, t1 = farz; // depth along the view
     for (int k = 0; k < 3; k++) {
         if (r.d[k] == 0) {
             if (r.o[k] < b.lo[k] || r.o[k] > b.hi[k]) return false;

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "render/render.h" // picturew, pictureh
 #include "scene/dump.h"
 
 #include <cstdarg>
@@ -79,7 +80,7 @@ bool traceheader(FILE *f, uint32_t seed);
 bool traceframe(FILE *f, uint64_t frame);
 
 // ---- stills ----
-constexpr int stillw = 1024, stillh = 768;
+constexpr int stillw = picturew, stillh = pictureh;
 // SDL's offscreen driver with an OpenGL 1024x768 surface, then the demo's initGL.
 bool openstill(char *err, int errlen);
 bool writestill(outfile &o, char *err, int errlen); // drawscene, read back, PNG
