@@ -15,6 +15,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -242,4 +243,15 @@ TEST(ReplayHelp, DocumentsTheOptionsAndTheLayout) {
          {"--seed", "--frames", "--press", "--dump", "--png", "--check", "6177096", "random source",
           "mycamz", "at 6176844", "little-endian", "top bit", "2^31"})
         EXPECT_NE(text.find(w), std::string::npos) << w;
+}
+
+// The man page has an entry for every output the tool takes, in --help's order.
+TEST(ReplayHelp, ManPageHasAnEntryForEveryOutput) {
+    std::ifstream man(SOURCE_DIR "/packaging/man/gridcity-replay.6.in");
+    std::vector<std::string> got, want;
+    for (std::string l; std::getline(man, l);)
+        if (l.rfind(".BI \\-\\-", 0) == 0 && l.ends_with(" \" FILE\"")) got.push_back(l);
+#define MANENTRY(name, help) want.push_back(".BI \\-\\-" #name " \" FILE\"");
+    OUTPUTS(MANENTRY)
+    EXPECT_EQ(got, want);
 }

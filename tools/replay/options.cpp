@@ -8,7 +8,6 @@
 #include <cstring>
 #include <strings.h> // strcasecmp
 #include <getopt.h>
-#include <iterator> // std::end
 
 // Decimal only: no sign, no junk, fits 32 bits.
 static bool parseuint32(const char *s, uint32_t &v) {
@@ -115,42 +114,27 @@ static void addpress(replayopts &o, press p) {
     o.presses[i] = p;
 }
 
-// The long options, in the table in the same order; the value each carries is parsed in
-// parseopts's switch. getopt_long takes "--opt VALUE" and "--opt=VALUE" alike.
-enum {
-    o_help = 256,
-    o_check,
-    o_seed,
-    o_frames,
-    o_press,
-    o_dump,
-    o_png,
-    o_trace,
-    o_video,
-    o_from,
-    o_rate,
-    o_size
-};
+// The long options, in the table in the same order, the outputs last; the value each carries is
+// parsed in parseopts's switch. getopt_long takes "--opt VALUE" and "--opt=VALUE" alike.
+enum { o_help = 256, o_check, o_seed, o_frames, o_press, o_from, o_rate, o_size };
+constexpr int o_out = o_size + 1; // then the outputs, in their order
+#define OUTOPTION(name, help) {#name, required_argument, nullptr, o_out + out##name},
 static const option longopts[] = {
     {"help", no_argument, nullptr, o_help},
     {"check", no_argument, nullptr, o_check},
     {"seed", required_argument, nullptr, o_seed},
     {"frames", required_argument, nullptr, o_frames},
     {"press", required_argument, nullptr, o_press},
-    {"dump", required_argument, nullptr, o_dump},
-    {"png", required_argument, nullptr, o_png},
-    {"trace", required_argument, nullptr, o_trace},
-    {"video", required_argument, nullptr, o_video},
     {"from", required_argument, nullptr, o_from},
     {"rate", required_argument, nullptr, o_rate},
     {"size", required_argument, nullptr, o_size},
-    {nullptr, 0, nullptr, 0},
+    OUTPUTS(OUTOPTION){nullptr, 0, nullptr, 0},
 };
 
 // The long option getopt_long matched in arg ("--name" or "--name=value"), or null for none.
 // It matches unique prefixes too: those are refused.
 static const option *named(const char *arg, int val) {
-    if (val < o_help || val > o_size) return nullptr;
+    if (val < o_help || val >= o_out + nouts) return nullptr;
     const option *p = &longopts[val - o_help];
     return strcspn(arg + 2, "=") == strlen(p->name) ? p : nullptr;
 }
@@ -193,22 +177,19 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
             if (!parseuint32(val, o.frames))
                 return fail(err, errlen, "--frames '%s' is not a number from 0 to 4294967295", val);
             break;
-        case o_dump:
-        case o_png:
-        case o_trace:
-            if (!*val) return fail(err, errlen, "--%s needs a file name", opt->name);
-            (c == o_dump ? o.dump : c == o_png ? o.png : o.trace) = val;
+        default: // an output
+            if (c == o_out + outvideo) {
+                if ((o.videokind = clipkind(val)) < 0)
+                    return fail(err, errlen, "--video: '%s' does not end in %s, %s, %s or %s", val,
+                                clipexts[0], clipexts[1], clipexts[2], clipexts[3]);
+                const char *slash = strrchr(val, '/'), *name = slash ? slash + 1 : val;
+                if (strlen(name) == strlen(clipexts[o.videokind]))
+                    return fail(err, errlen, "--video: '%s' has no file name before %s", val, name);
+            } else if (!*val) {
+                return fail(err, errlen, "--%s needs a file name", opt->name);
+            }
+            o.out[c - o_out] = val;
             break;
-        case o_video: {
-            if ((o.videokind = clipkind(val)) < 0)
-                return fail(err, errlen, "--video: '%s' does not end in %s, %s, %s or %s", val,
-                            clipexts[0], clipexts[1], clipexts[2], clipexts[3]);
-            const char *slash = strrchr(val, '/'), *name = slash ? slash + 1 : val;
-            if (strlen(name) == strlen(clipexts[o.videokind]))
-                return fail(err, errlen, "--video: '%s' has no file name before %s", val, name);
-            o.video = val;
-            break;
-        }
         case o_from:
             if (!parseuint32(val, o.from) || o.from == 0)
                 return fail(err, errlen, "--from '%s' is not a frame number from 1 to 4294967295",
@@ -238,26 +219,18 @@ bool parseopts(int argc, char **argv, replayopts &o, char *err, int errlen) {
         }
     }
     if (o.help) return true;
+    const char *video = o.out[outvideo], *png = o.out[outpng];
     const int forvideo[] = {o_from, o_rate, o_size};
     for (int c : forvideo)
-        if ((given >> (c - o_help) & 1) && !o.video)
+        if ((given >> (c - o_help) & 1) && !video)
             return fail(err, errlen, "--%s is for --video", longopts[c - o_help].name);
-    if (o.video && o.frames == 0)
+    if (video && o.frames == 0)
         return fail(err, errlen, "--video needs --frames N with N at least 1");
-    if (o.video && o.from > o.frames)
+    if (video && o.from > o.frames)
         return fail(err, errlen, "--from %u comes after the last frame (%u)", o.from, o.frames);
-    if (o.png && o.frames == 0)
-        return fail(err, errlen, "--png needs --frames N with N at least 1");
-    if (o.png && !strcmp(o.png, "-"))
+    if (png && o.frames == 0) return fail(err, errlen, "--png needs --frames N with N at least 1");
+    if (png && !strcmp(png, "-"))
         return fail(err, errlen, "--png needs a file name, not standard output");
-    // Every output against every other: one would replace the other.
-    const struct {
-        const char *opt, *path;
-    } outs[] = {{"--dump", o.dump}, {"--png", o.png}, {"--trace", o.trace}, {"--video", o.video}};
-    for (const auto &a : outs)
-        for (const auto *b = &a + 1; b < std::end(outs); b++)
-            if (a.path && b->path && sameout(a.path, b->path))
-                return fail(err, errlen, "%s and %s name the same file", a.opt, b->opt);
     if (o.npresses && o.presses[o.npresses - 1].frame > o.frames)
         return fail(err, errlen, "--press at frame %u comes after the last frame (%u)",
                     o.presses[o.npresses - 1].frame, o.frames);
@@ -282,25 +255,23 @@ and writes what it holds.
   --press F:KEY   deliver an arrow-key press (KEY up or down) to the demo's key handler
                   in the event drain of frame F (from 1), before that frame's step;
                   repeatable, presses of one frame in the order given
-  --dump FILE     write the scene store after the last frame (- for standard output)
-  --trace FILE    write a line after world generation (frame 0) and after every frame: the
-                  frame, a 64-bit hash of the dump --dump would write then, and for each
-                  of the dump's parts in layout order a 32-bit hash of the dump up to its
-                  end (two comment lines first: the seed, the column names); - for
-                  standard output. Two builds' traces match when every frame's scene does;
-                  the first line that differs names the frame, its first differing column
-                  the array
-  --png FILE      draw the last frame with the demo's own initGL and drawing into an
-                  offscreen 1024x768 OpenGL surface (SDL's offscreen driver, no display
-                  needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a build
-                  with SDL, GL and libpng (not the core-only one)
-  --video FILE    record frames A to N, each drawn as --png draws it, as a clip through
-                  ffmpeg (Debian package ffmpeg), which the name's extension picks:
-                  .mp4 H.264 4:2:0 with its index first (plays while it loads), .webm VP9,
-                  .mkv lossless FFV1 in RGB (every frame decodes to the still, pixel for
-                  pixel), .webp animated WebP; progress on stderr when it is a terminal;
-                  needs the full build, as --png does
-  --from A        the clip's first frame, 1 to N (default 1); earlier frames run undrawn
+)");
+    // Each output's lines: the option and its value, then what it writes, lined up.
+#define OUTHELP(name, help) {"--" #name " FILE", help},
+    const struct { const char *opt, *help; } outs[] = {OUTPUTS(OUTHELP)};
+    for (const auto &o : outs) {
+        fprintf(f, "  %-16s", o.opt);
+        for (const char *l = o.help;; l++) {
+            int n = (int)strcspn(l, "\n");
+            fprintf(f, "%.*s\n", n, l);
+            if (!l[n]) break;
+            fprintf(f, "%18s", "");
+            l += n;
+        }
+    }
+    fprintf(
+        f, "%s",
+        R"(  --from A        the clip's first frame, 1 to N (default 1); earlier frames run undrawn
   --rate R        the clip's frames per second, from 0.001 to 1000, a decimal (29.97) or a
                   fraction (30000/1001; default 60); the demo moves by frames, so a clip
                   lasts (N - A + 1) / R seconds

@@ -5,9 +5,10 @@
 
 #include <cerrno>
 #include <csignal>
-#include <cstdlib> // mkostemp, realpath
+#include <cstdlib> // mkostemp
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <limits.h> // PATH_MAX
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,25 +86,34 @@ static bool follow(const char *path, char *out, size_t len) {
     return errno = ELOOP, false;
 }
 
-// A name not there yet, spelled one way: its folder resolved, its links followed.
-static bool canonical(const char *path, char *out) {
-    char name[PATH_MAX], real[PATH_MAX];
-    if (!follow(path, name, sizeof name)) return false;
-    char *slash = strrchr(name, '/');
-    if (slash) *slash = 0;
-    const char *dir = !slash ? "." : slash == name ? "/" : name, *base = slash ? slash + 1 : name;
-    return realpath(dir, real) && snprintf(out, PATH_MAX, "%s/%s", real, base) < PATH_MAX;
+// A name not there yet, spelled one way: its links followed, its folder resolved.
+static std::filesystem::path canonical(const char *path) {
+    char name[PATH_MAX];
+    std::error_code e;
+    if (!follow(path, name, sizeof name)) return path;
+    return std::filesystem::weakly_canonical(std::filesystem::absolute(name, e), e);
 }
 
-bool sameout(const char *a, const char *b) {
+static bool sameout(const char *a, const char *b) {
     struct stat sa, sb;
     bool ina = !strcmp(a, "-") ? fstat(1, &sa) == 0 : stat(a, &sa) == 0;
     bool inb = !strcmp(b, "-") ? fstat(1, &sb) == 0 : stat(b, &sb) == 0;
     // Character devices (/dev/null) take any number of writers and replace nothing.
     if (ina && inb) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino && !S_ISCHR(sa.st_mode);
     if (ina || inb) return false;
-    char ra[PATH_MAX], rb[PATH_MAX];
-    return !strcmp(a, b) || (canonical(a, ra) && canonical(b, rb) && !strcmp(ra, rb));
+    return !strcmp(a, b) || canonical(a) == canonical(b);
+}
+
+const char *sameouts(const char *const out[nouts], char *err, int errlen) {
+#define OUTNAME(name, help) #name,
+    static const char *const names[] = {OUTPUTS(OUTNAME)};
+    for (int a = 0; a < nouts; a++)
+        for (int b = a + 1; b < nouts; b++)
+            if (out[a] && out[b] && sameout(out[a], out[b])) {
+                fail(err, errlen, "--%s and --%s name the same file", names[a], names[b]);
+                return err;
+            }
+    return nullptr;
 }
 
 const char *outerror(const outfile &o, char *err, int errlen) {

@@ -26,21 +26,44 @@ struct press {
     int key;        // upkey or downkey
 };
 
+// Every kind of output, a row each in --help's order: its option --NAME FILE (and its name in
+// messages), and what it writes, as --help gives it. main.cpp holds each one's writer; a test
+// holds the man page's entries to these rows.
+#define OUTPUTS(X)                                                                                 \
+    X(dump, "write the scene store after the last frame (- for standard output)")                  \
+    X(trace, "write a line after world generation (frame 0) and after every frame: the\n"          \
+             "frame, the XXH3 64-bit hash of the dump --dump would write then (as\n"               \
+             "xxhsum -H3 gives it for that file), and for each array, then the scalars\n"          \
+             "and the random state, a 32-bit hash of the dump up to its end (two\n"                \
+             "comment lines first: the seed, the column names); - for\n"                           \
+             "standard output. Two builds' traces match when every frame's scene does;\n"          \
+             "the first line that differs names the frame, its first differing column\n"           \
+             "the array")                                                                          \
+    X(png, "draw the last frame with the demo's own initGL and drawing into an\n"                  \
+           "offscreen 1024x768 OpenGL surface (SDL's offscreen driver, no display\n"               \
+           "needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a build\n"                  \
+           "with SDL, GL and libpng (not the core-only one)")                                      \
+    X(video, "record frames A to N, each drawn as --png draws it, as a clip through\n"             \
+             "ffmpeg (Debian package ffmpeg), which the name's extension picks:\n"                 \
+             ".mp4 H.264 4:2:0 with its index first (plays while it loads), .webm VP9,\n"          \
+             ".mkv lossless FFV1 in RGB (every frame decodes to the still, pixel for\n"            \
+             "pixel), .webp animated WebP; progress on stderr when it is a terminal;\n"            \
+             "needs the full build, as --png does")
+#define OUTKIND(name, help) out##name,
+enum { OUTPUTS(OUTKIND) nouts };
+
 struct replayopts {
     bool seeded; // --seed given; otherwise the clock, as the demo does
     uint32_t seed;
-    uint32_t frames;   // --frames N
-    const char *dump;  // --dump FILE, "-" for standard output; null when not asked
-    const char *png;   // --png FILE; null when not asked
-    const char *trace; // --trace FILE, "-" for standard output; null when not asked
-    const char *video; // --video FILE; null when not asked
-    int videokind;     // clipkind of it
-    uint32_t from;     // --from A: the clip's first frame (default 1)
-    const char *rate;  // --rate R as given, a decimal or N/D ("60" unless given)
-    double fps;        // its value
-    int clipw, cliph;  // --size WxH, the clip's picture; 0 for the drawn stillw x stillh
-    bool check;        // --check
-    bool help;         // --help
+    uint32_t frames;        // --frames N
+    const char *out[nouts]; // each output's FILE ("-" standard output where taken); null if not
+    int videokind;          // clipkind of the video's FILE
+    uint32_t from;          // --from A: the clip's first frame (default 1)
+    const char *rate;       // --rate R as given, a decimal or N/D ("60" unless given)
+    double fps;             // its value
+    int clipw, cliph;       // --size WxH, the clip's picture; 0 for the drawn stillw x stillh
+    bool check;             // --check
+    bool help;              // --help
     int npresses;
     press presses[maxpresses]; // sorted by frame, command-line order within a frame
 };
@@ -65,7 +88,9 @@ struct outfile {
 // signal that would end the tool removes the open outputs' temporaries first.
 void guardouts();
 void onfatal(void (*fn)()); // fn runs first in that handler (a child writing an output stops)
-bool sameout(const char *a, const char *b); // one file by device and inode, or one name
+// Two outputs that one file would take (one by device and inode, or by name); null if none,
+// else why not, in a line.
+const char *sameouts(const char *const out[nouts], char *err, int errlen);
 bool openout(outfile &o, const char *path, char *err, int errlen);
 const char *outerror(const outfile &o, char *err, int errlen); // "cannot write X: strerror(errno)"
 bool closeout(outfile &o, char *err, int errlen); // flush, close, rename onto the target
