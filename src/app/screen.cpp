@@ -10,6 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/shape.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -17,6 +18,7 @@
 #include <cstring>
 #include <strings.h> // strcasecmp
 #include <poll.h>
+#include <string>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -108,50 +110,127 @@ static void fitall(Display *d, Window root, pid_t owner) {
     if (kids) XFree(kids);
 }
 
-// The watcher: sizes the demo's windows as they appear and change, until the demo ends.
-[[noreturn]] static void watch(pid_t owner) {
+// In a window someone else made, the demo draws in a window of its own that is moved into it and
+// kept at its size: the SDL layer hears of no size change of a window it did not make, but
+// re-fits its picture whenever its own window changes size. Clicks and keys go through to the
+// host as they did when the demo drew in it directly; in the root window the demo's own stays
+// below every other window, as the root's picture does.
+static void embed(Display *d, Window root, Window host, pid_t owner) {
+    static Window shaped;
+    XWindowAttributes h;
+    if (!XGetWindowAttributes(d, host, &h)) return;
+    for (Window parent : {root, host}) {
+        Window r, p, *kids = nullptr;
+        unsigned int n = 0;
+        if (!XQueryTree(d, parent, &r, &p, &kids, &n)) continue;
+        for (unsigned int i = 0; i < n; i++) {
+            Window w = kids[i];
+            if (first(d, w, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL) !=
+                (unsigned long)owner)
+                continue;
+            XWindowAttributes a;
+            if (!XGetWindowAttributes(d, w, &a) || a.c_class == InputOnly) continue;
+            if (w != shaped) {
+                XShapeCombineRectangles(d, w, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+                shaped = w;
+            }
+            if (parent != host) XReparentWindow(d, w, host, 0, 0);
+            if (parent != host || a.x || a.y || a.width != h.width || a.height != h.height)
+                XMoveResizeWindow(d, w, 0, 0, (unsigned)h.width, (unsigned)h.height);
+            if (host == root && i != 0) XLowerWindow(d, w);
+        }
+        if (kids) XFree(kids);
+        if (host == root) break;
+    }
+    XFlush(d);
+}
+
+// The watcher: sizes the demo's windows as they appear and change, until the demo ends; with a
+// host, keeps the demo's window in it.
+[[noreturn]] static void watch(pid_t owner, Window host) {
     Display *d = XOpenDisplay(nullptr);
     if (!d) _exit(0);
     XSetErrorHandler(tolerate);
     Window root = DefaultRootWindow(d);
-    if (wmfullscreen(d, root)) {
+    if (!host && wmfullscreen(d, root)) {
         XCloseDisplay(d);
         _exit(0);
     }
-    XSelectInput(d, root, SubstructureNotifyMask);
+    XSelectInput(d, root, SubstructureNotifyMask | (host == root ? StructureNotifyMask : 0));
+    if (host && host != root) XSelectInput(d, host, StructureNotifyMask | SubstructureNotifyMask);
     int rrevent = 0, rrerror;
     bool rr = XRRQueryExtension(d, &rrevent, &rrerror);
     if (rr) XRRSelectInput(d, root, RRScreenChangeNotifyMask);
-    fitall(d, root, owner); // a window mapped before the lines above
+    host ? embed(d, root, host, owner) : fitall(d, root, owner); // windows made before we looked
     pollfd f = {ConnectionNumber(d), POLLIN, 0};
     while (getppid() == owner) {
+        bool changed = false;
         while (XPending(d)) {
             XEvent e;
             XNextEvent(d, &e);
-            if (e.type == MapNotify) fit(d, e.xmap.window, owner);
-            if (e.type == ConfigureNotify) fit(d, e.xconfigure.window, owner);
-            if (rr && e.type == rrevent + RRScreenChangeNotify) {
-                XRRUpdateConfiguration(&e);
+            if (rr && e.type == rrevent + RRScreenChangeNotify) XRRUpdateConfiguration(&e);
+            if (host) {
+                changed = true;
+            } else if (e.type == MapNotify) {
+                fit(d, e.xmap.window, owner);
+            } else if (e.type == ConfigureNotify) {
+                fit(d, e.xconfigure.window, owner);
+            } else if (rr && e.type == rrevent + RRScreenChangeNotify) {
                 fitall(d, root, owner);
             }
         }
+        if (changed) embed(d, root, host, owner);
         if (poll(&f, 1, 1000) < 0 && errno != EINTR) break;
     }
     XCloseDisplay(d);
     _exit(0);
 }
 
+// The display's name for another of its screens: ":0.1" for screen 1 of ":0".
+static std::string onscreen(const char *name, int screen) {
+    std::string s = name;
+    size_t colon = s.rfind(':'), dot = s.rfind('.');
+    if (colon != std::string::npos && dot != std::string::npos && dot > colon) s.erase(dot);
+    return s + "." + std::to_string(screen);
+}
+
 void fitscreen() {
     const char *display = getenv("DISPLAY"), *driver = getenv("SDL_VIDEODRIVER");
-    if (!display || !*display || getenv("SDL_WINDOWID")) return;
+    if (!display || !*display) return;
     if (driver && *driver && strcmp(driver, "x11") != 0) return;
     // Unscaled, the layer draws in the window's corner; a 1024x768 window shows it centred.
     const char *scaling = getenv("SDL12COMPAT_OPENGL_SCALING");
     if (scaling && (!strcmp(scaling, "0") || !strcasecmp(scaling, "false"))) return;
+    const char *id = getenv("SDL_WINDOWID");
+    Window host = id && *id ? strtoul(id, nullptr, 0) : 0; // as the SDL layer reads it
+    Display *d = XOpenDisplay(nullptr);
+    if (!d) return;
+    auto before = XSetErrorHandler(tolerate);
+    int screen = DefaultScreen(d);
+    XWindowAttributes h;
+    if (host && XGetWindowAttributes(d, host, &h) && h.c_class == InputOutput) {
+        screen = XScreenNumberOfScreen(h.screen);
+        // The window of the demo's own must open on the host's screen.
+        setenv("DISPLAY", onscreen(DisplayString(d), screen).c_str(), 1);
+        unsetenv("SDL_WINDOWID");
+        unsetenv("SDL_VIDEO_FOREIGN_WINDOW_OPENGL");
+        // No window manager takes it, and it never asks to be minimised.
+        setenv("SDL_X11_FORCE_OVERRIDE_REDIRECT", "1", 1);
+        setenv("SDL_VIDEO_MINIMIZE_ON_FOCUS_LOSS", "0", 1);
+    } else {
+        host = 0;
+    }
+    XSync(d, False); // errors of the calls above reach our handler, not the one restored
+    XSetErrorHandler(before);
+    XCloseDisplay(d);
+    if (id && *id && !host) return; // a window that is not there fails the demo's own way
+    // The layer's monitors of every screen share one plane, so it opens a window on screen 0
+    // whatever screen is asked for; told only of the default screen it opens there.
+    if (screen != 0) setenv("SDL_VIDEO_X11_XRANDR", "0", 0);
     pid_t owner = getpid();
     pid_t pid = fork();
     if (pid != 0) return; // the demo goes on whether the watcher started or not
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != owner) _exit(0); // the demo ended before the line above
-    watch(owner);
+    watch(owner, host);
 }

@@ -58,6 +58,79 @@ long litoutside(const xpicture &p, const box &b, int dx, int dy) {
     return lit;
 }
 
+// The still stretched over the box, bilinearly, sampled at pixel centres.
+static int sample(const xpicture &s, const box &b, int x, int y, int k) {
+    double fx = std::clamp((x - b.x + 0.5) * s.w / b.w - 0.5, 0.0, s.w - 1.0);
+    double fy = std::clamp((y - b.y + 0.5) * s.h / b.h - 0.5, 0.0, s.h - 1.0);
+    int x0 = (int)fx, y0 = (int)fy, x1 = std::min(x0 + 1, s.w - 1), y1 = std::min(y0 + 1, s.h - 1);
+    double ax = fx - x0, ay = fy - y0;
+    auto at = [&](int px, int py) { return (double)s.rgb[((size_t)py * s.w + px) * 3 + k]; };
+    return (int)(at(x0, y0) * (1 - ax) * (1 - ay) + at(x1, y0) * ax * (1 - ay) +
+                 at(x0, y1) * (1 - ax) * ay + at(x1, y1) * ax * ay + 0.5);
+}
+
+double mismatch(const xpicture &shot, const xpicture &still, const box &b) {
+    double sum = 0;
+    for (int y = b.y; y < b.y + b.h; y++)
+        for (int x = b.x; x < b.x + b.w; x++)
+            for (int k = 0; k < 3; k++)
+                sum += abs(shot.rgb[((size_t)y * shot.w + x) * 3 + k] - sample(still, b, x, y, k));
+    return sum / (3.0 * b.w * b.h);
+}
+
+void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem) {
+    // The window reaches the monitor's size while the demo runs its frames.
+    XWindowAttributes a = {};
+    double end = now() + 30;
+    do {
+        ASSERT_TRUE(step(x, g)) << errtext(g);
+        frame++;
+        Window w = xappwindow(x.d);
+        if (w) XGetWindowAttributes(x.d, w, &a);
+    } while ((a.width != m.w || a.height != m.h) && now() < end);
+    ASSERT_EQ(a.width, m.w);
+    ASSERT_EQ(a.height, m.h);
+    ASSERT_TRUE(step(x, g, 2)) << errtext(g); // one frame to see the new size, one to draw it
+    frame += 2;
+
+    xpicture shot, still, next;
+    box b = letterbox(m.w, m.h);
+    b.x += m.x;
+    b.y += m.y;
+    // A compositing window manager puts the frame on screen a moment after the swap, and the
+    // GL driver may spend a frame on buffers of the new size: the frame is waited for, not
+    // raced, one frame more at most.
+    for (int more = 0; more < 2; more++) {
+        if (more) {
+            ASSERT_TRUE(step(x, g)) << errtext(g);
+            frame++;
+        }
+        ASSERT_NO_FATAL_FAILURE(replaystill("7", frame, {}, still));
+        end = now() + 10;
+        do {
+            XSync(x.d, False);
+            ASSERT_TRUE(xgrab(x.d, shot));
+        } while (mismatch(shot, still, b) >= 0.3 && now() < end && (nap(0.1), true));
+        if (mismatch(shot, still, b) < 0.3) break;
+    }
+    ASSERT_NO_FATAL_FAILURE(replaystill("7", frame + 1, {}, next));
+    if (b.w == 1024) {
+        // Shown 1:1: the replay's picture exactly, wherever it is.
+        xpicture part;
+        part.w = 1024;
+        part.h = 768;
+        for (int y = 0; y < 768; y++)
+            for (int i = 0; i < 1024 * 3; i++)
+                part.rgb.push_back(shot.rgb[((size_t)(b.y + y) * shot.w + b.x) * 3 + i]);
+        EXPECT_TRUE(identical(part, still, stem));
+    }
+    // The layer's filtering stays within a hundredth of a level on average (measured 0.01);
+    // the next frame is over a level away (1.26), so the threshold sits between.
+    EXPECT_EQ(litoutside(shot, b), 0) << b.w << "x" << b.h << "+" << b.x << "+" << b.y;
+    EXPECT_LT(mismatch(shot, still, b), 0.3) << "frame " << frame;
+    EXPECT_GT(mismatch(shot, next, b), 0.3) << "frame " << frame + 1;
+}
+
 // A file name in the test's working directory, removed when it goes.
 struct scratch {
     std::string path;
@@ -105,13 +178,16 @@ void sameasreplay(xserver &x, const char *seed, int n, const std::vector<std::st
 // Where the shim writes the frame it stopped on; one stepping demo at a time per test process.
 static scratch framefile("stepped-frame", ".txt");
 
-void startstepping(xserver &x, child &g, const char *seed, bool free) {
+void startstepping(xserver &x, child &g, const char *seed, bool free,
+                   const std::vector<std::string> &argv) {
     remove(framefile.path.c_str());
-    ASSERT_TRUE(startdemo(g, x,
-                          {{"LD_PRELOAD", FRAMESHIM},
-                           {"SHIM_SEED", seed},
-                           {"SHIM_STOP", free ? "0" : "1"},
-                           {"SHIM_COUNT", framefile.path.c_str()}}));
+    ASSERT_TRUE(spawn(g, argv,
+                      {{"DISPLAY", x.name.c_str()},
+                       {"WAYLAND_DISPLAY", nullptr},
+                       {"LD_PRELOAD", FRAMESHIM},
+                       {"SHIM_SEED", seed},
+                       {"SHIM_STOP", free ? "0" : "1"},
+                       {"SHIM_COUNT", framefile.path.c_str()}}));
     if (free) {
         ASSERT_TRUE(drawnwithin(x, g, 60)) << "nothing drawn; gridcity said: " << errtext(g);
     } else {

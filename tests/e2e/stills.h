@@ -32,6 +32,10 @@ box letterbox(int w, int h);
 bool inside(const box &b, int x, int y);
 long litoutside(const xpicture &p, const box &b, int dx = 0, int dy = 0); // box moved by dx, dy
 
+// The mean difference of a channel between the picture inside the box and the still stretched
+// over it, 0 to 255.
+double mismatch(const xpicture &shot, const xpicture &still, const box &b);
+
 // gridcity-replay's still of seed s after n frames, with the presses given ("20:up", "24:down").
 // Fails the test (fatally) when the replay cannot give one.
 void replaystill(const char *seed, int n, const std::vector<std::string> &presses, xpicture &p);
@@ -47,7 +51,9 @@ void sameasreplay(xserver &x, const char *seed, int n, const std::vector<std::st
 // The real demo under the preloaded shim, world seed s, stopping itself after every frame's swap.
 // Input sent while it stands is drained by the next frame, as gridcity-replay's presses are.
 // With free set it starts running free instead, until stepnow().
-void startstepping(xserver &x, child &g, const char *seed, bool free = false);
+// The program (the demo, or the saver that runs it) with its arguments goes in argv.
+void startstepping(xserver &x, child &g, const char *seed, bool free = false,
+                   const std::vector<std::string> &argv = {GRIDCITY_BIN});
 
 // n more frames, the input sent so far reaching the demo first. False when it ended or did not
 // stop again within a minute.
@@ -56,6 +62,10 @@ bool step(xserver &x, child &g, int n = 1);
 // A demo running free stops after its next swap and stays stepping; the frame it stopped on, or 0
 // when it did not stop within a minute.
 long stepnow(child &g);
+
+// A stepping demo (seed 7, now on frame) is stepped until its window has m's size, then shows
+// its whole picture 4:3 and centred in m, a box on the screen, and nothing lit anywhere else.
+void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem);
 
 // Lets a stepping demo run free again, e.g. to see it quit.
 void letgo(child &g);
