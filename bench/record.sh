@@ -9,7 +9,8 @@
 #
 # Both kinds of run are the same gridcity-replay --video command. In the drawing-alone runs
 # ffmpeg is replaced on PATH by a sink that reads the frames from the pipe and drops them,
-# so they draw, read back and pipe every frame but encode nothing. The rates come from the
+# so they draw, read back and pipe every frame but encode nothing; it reports the frames it
+# took as ffmpeg's -progress does, without which the tool counts the clip as failed. The rates come from the
 # tool's closing line: frames over the time from the first frame's drawing to the encoder's
 # exit, so a recording is charged for the encoder's tail too.
 set -eu
@@ -27,7 +28,8 @@ command -v ffmpeg >/dev/null || { echo "record.sh: needs ffmpeg (apt-get install
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT INT TERM
 mkdir "$out/sink"
-printf '#!/bin/sh\nexec cat >/dev/null\n' >"$out/sink/ffmpeg"
+printf '#!/bin/sh\nn=$(wc -c)\nprintf "frame=%%d\\nprogress=end\\n" $((n / (1024 * 768 * 3))) >&3\n' \
+    >"$out/sink/ffmpeg"
 chmod +x "$out/sink/ffmpeg"
 
 # run NAME PAIR: one clip; the tool's closing line goes to $out/NAME.
