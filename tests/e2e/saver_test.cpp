@@ -231,3 +231,23 @@ TEST(Saver, RunsUnderXscreensaver) {
     EXPECT_TRUE(runningfrom(home.dir).empty());
     EXPECT_LT(now() - t, 2.0) << "the hack outlived the deactivation";
 }
+
+// A window resized larger and smaller, as xscreensaver's preview is: the city re-fitted whole,
+// 4:3 and centred, each time, and still the same run (the frame it reached, not a new start).
+TEST(Saver, FollowsItsWindowLargerAndSmaller) {
+    xserver x;
+    ASSERT_TRUE(startx(x, "1280x1024x24")) << errtext(x.proc);
+    int screen = DefaultScreen(x.d);
+    Window host = XCreateSimpleWindow(x.d, RootWindow(x.d, screen), 100, 50, 640, 400, 0,
+                                      BlackPixel(x.d, screen), BlackPixel(x.d, screen));
+    XMapWindow(x.d, host);
+    XSync(x.d, False);
+    child g;
+    ASSERT_NO_FATAL_FAILURE(startstepping(x, g, "7", false, {SAVER_BIN, "-window-id", hex(host)}));
+    int frame = 1;
+    for (auto [w, h] : {std::pair{640, 400}, {1100, 900}, {320, 200}}) {
+        XResizeWindow(x.d, host, (unsigned)w, (unsigned)h);
+        std::string stem = "saver" + std::to_string(w);
+        ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {100, 50, w, h}, stem.c_str(), host));
+    }
+}

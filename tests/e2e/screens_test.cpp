@@ -74,13 +74,11 @@ INSTANTIATE_TEST_SUITE_P(, Screens,
 INSTANTIATE_TEST_SUITE_P(Gnome, Screens, testing::Values(std::make_tuple("1920x1080", "mutter")),
                          [](const auto &) { return std::string("1920_1080_mutter"); });
 
-// Xorg's dummy driver with two 1920x1080 heads side by side and no window manager, as in a bare
-// xinit session or a kiosk with two outputs: the picture fills the first monitor, 4:3, and
-// leaves the second dark, rather than spreading over the seam. Xorg runs only as root here.
-TEST(Monitors, TwoShowThePictureWholeOnOne) {
-    if (getuid() != 0) GTEST_SKIP() << "Xorg runs only as root without a console";
+// Xorg's dummy driver: one 1920x1080 head and room for a second beside it, the screen's size set
+// by xrandr. Xorg runs only as root here; its folder goes once it has read its configuration.
+static bool startxorg(xserver &x) {
     char dir[] = "/tmp/gridcity-xorg-XXXXXX";
-    ASSERT_TRUE(mkdtemp(dir));
+    if (!mkdtemp(dir)) return false;
     std::string conf = std::string(dir) + "/xorg.conf", log = std::string(dir) + "/Xorg.log";
     std::ofstream(conf) << R"(Section "Device"
   Identifier "d"
@@ -105,12 +103,18 @@ Section "Screen"
   EndSubSection
 EndSection
 )";
-    struct gone {
-        std::string dir;
-        ~gone() { std::filesystem::remove_all(dir); }
-    } cleanup{dir};
+    bool up = startserver(x, {"Xorg", "-config", conf, "-logfile", log});
+    std::filesystem::remove_all(dir);
+    return up;
+}
+
+// Two 1920x1080 heads side by side and no window manager, as in a bare xinit session or a kiosk
+// with two outputs: the picture fills the first monitor, 4:3, and leaves the second dark, rather
+// than spreading over the seam.
+TEST(Monitors, TwoShowThePictureWholeOnOne) {
+    if (getuid() != 0) GTEST_SKIP() << "Xorg runs only as root without a console";
     xserver x;
-    ASSERT_TRUE(startserver(x, {"Xorg", "-config", conf, "-logfile", log})) << errtext(x.proc);
+    ASSERT_TRUE(startxorg(x)) << errtext(x.proc);
     ASSERT_TRUE(runon(x, {"xrandr", "--addmode", "DUMMY1", "1920x1080"}));
     ASSERT_TRUE(runon(x, {"xrandr", "--output", "DUMMY0", "--mode", "1920x1080", "--primary",
                           "--output", "DUMMY1", "--mode", "1920x1080", "--right-of", "DUMMY0"}));
@@ -118,6 +122,20 @@ EndSection
     ASSERT_TRUE(XGetWindowAttributes(x.d, DefaultRootWindow(x.d), &root));
     ASSERT_EQ(root.width, 3840);
     wholeon(x, {0, 0, 1920, 1080}, "twoheads");
+}
+
+// The saver on the root window of a screen whose size changes under it (a resolution changed,
+// a monitor swapped): the city re-fitted to the new size, and still the same run.
+TEST(Monitors, TheSaverOnTheRootFollowsTheScreensSize) {
+    if (getuid() != 0) GTEST_SKIP() << "Xorg runs only as root without a console";
+    xserver x;
+    ASSERT_TRUE(startxorg(x)) << errtext(x.proc);
+    child g;
+    ASSERT_NO_FATAL_FAILURE(startstepping(x, g, "7", false, {SAVER_BIN, "-root"}));
+    int frame = 1;
+    ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {0, 0, 1920, 1080}, "root1920"));
+    ASSERT_TRUE(runon(x, {"xrandr", "-s", "1280x720"}));
+    ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {0, 0, 1280, 720}, "root1280"));
 }
 
 // The second screen of a display, named in DISPLAY (":N.1"): the demo opens there, fitted.
@@ -130,4 +148,31 @@ TEST(Monitors, TheSecondScreenOfADisplayShowsThePicture) {
     XCloseDisplay(x.d);
     ASSERT_TRUE(x.d = XOpenDisplay(x.name.c_str()));
     wholeon(x, {0, 0, 800, 600}, "secondscreen");
+}
+
+// The saver on the second screen: on the root window of ":N.1", and in a window of screen 1
+// handed over on ":N".
+TEST(Monitors, TheSaverOnTheSecondScreenShowsThePicture) {
+    xserver x;
+    ASSERT_TRUE(
+        startserver(x, {"Xvfb", "-screen", "0", "1280x1024x24", "-screen", "1", "800x600x24"}))
+        << errtext(x.proc);
+    XCloseDisplay(x.d);
+    ASSERT_TRUE(x.d = XOpenDisplay((x.name + ".1").c_str()));
+    Window host = XCreateSimpleWindow(x.d, DefaultRootWindow(x.d), 100, 50, 640, 400, 0, 0, 0);
+    XMapWindow(x.d, host);
+    XSync(x.d, False);
+    int frame = 1;
+    {
+        child g;
+        ASSERT_NO_FATAL_FAILURE(
+            startstepping(x, g, "7", false, {SAVER_BIN, "-window-id", std::to_string(host)}));
+        ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {100, 50, 640, 400}, "second1", host));
+    }
+    XDestroyWindow(x.d, host);
+    x.name += ".1";
+    child g;
+    frame = 1;
+    ASSERT_NO_FATAL_FAILURE(startstepping(x, g, "7", false, {SAVER_BIN, "-root"}));
+    ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {0, 0, 800, 600}, "second1root"));
 }

@@ -38,8 +38,9 @@ box letterbox(int w, int h) {
         b.h = h;
         b.w = h * 1024 / 768;
     }
+    // The layer places the picture by GL's rows, counted from the bottom: a spare row goes above.
     b.x = (w - b.w) / 2;
-    b.y = (h - b.h) / 2;
+    b.y = h - b.h - (h - b.h) / 2;
     return b;
 }
 
@@ -78,14 +79,24 @@ double mismatch(const xpicture &shot, const xpicture &still, const box &b) {
     return sum / (3.0 * b.w * b.h);
 }
 
-void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem) {
+// The demo's window: the one inside the host, else the top-level one.
+static Window demowindow(Display *d, Window host) {
+    if (!host) return xappwindow(d);
+    Window r, p, *kids = nullptr, w = 0;
+    unsigned int n = 0;
+    if (XQueryTree(d, host, &r, &p, &kids, &n) && n) w = kids[n - 1];
+    if (kids) XFree(kids);
+    return w;
+}
+
+void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem, Window host) {
     // The window reaches the monitor's size while the demo runs its frames.
     XWindowAttributes a = {};
     double end = now() + 30;
     do {
         ASSERT_TRUE(step(x, g)) << errtext(g);
         frame++;
-        Window w = xappwindow(x.d);
+        Window w = demowindow(x.d, host);
         if (w) XGetWindowAttributes(x.d, w, &a);
     } while ((a.width != m.w || a.height != m.h) && now() < end);
     ASSERT_EQ(a.width, m.w);

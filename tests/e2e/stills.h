@@ -24,7 +24,8 @@ diff compare(const xpicture &a, const xpicture &b);
 // Pictures that must not match differ clearly, not in a stray pixel.
 constexpr long unlike = 1000;
 
-// Where the SDL layer puts the 1024x768 picture in a w x h window: as large as fits, centred.
+// Where the SDL layer puts the 1024x768 picture in a w x h window: as large as fits, centred
+// (a spare column goes to the right, a spare row to the top).
 struct box {
     int x, y, w, h;
 };
@@ -65,7 +66,8 @@ long stepnow(child &g);
 
 // A stepping demo (seed 7, now on frame) is stepped until its window has m's size, then shows
 // its whole picture 4:3 and centred in m, a box on the screen, and nothing lit anywhere else.
-void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem);
+// With a host given, the demo's window is the one inside it.
+void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem, Window host = 0);
 
 // Lets a stepping demo run free again, e.g. to see it quit.
 void letgo(child &g);
