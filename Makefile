@@ -152,11 +152,14 @@ soak: deps build
 trace-update: build
 	tests/trace.sh --update $(BUILD)/tools/gridcity-replay
 
-# The core-only build (no SDL, GL, X or libpng) here and for aarch64 and i686 with Debian's
-# cross compilers; each one's trace, the foreign ones under qemu-user, must match the native
-# trace committed in tests/data frame for frame. Not part of make test.
+# The core-only build (no SDL, GL, X or libpng) here and for aarch64, i686 and s390x (big-endian)
+# with Debian's cross compilers; each one's trace, the foreign ones under qemu-user, must match
+# the native trace committed in tests/data frame for frame. The cross compilers search the host's
+# /usr/include last: it is left out (xxHash's header alone comes in, through the build tree), so
+# no GL or SDL header is in reach. Not part of make test.
 CROSSBUILD ?= build-cross
-CROSSTARGETS = aarch64:aarch64-linux-gnu:qemu-aarch64 i686:i686-linux-gnu:qemu-i386
+CROSSTARGETS = aarch64:aarch64-linux-gnu:qemu-aarch64 i686:i686-linux-gnu:qemu-i386 \
+               s390x:s390x-linux-gnu:qemu-s390x
 .PHONY: cross
 cross:
 	$(call install,$(CROSSPKGS))
@@ -165,9 +168,15 @@ cross:
 	tests/trace.sh $(CROSSBUILD)/native/tools/gridcity-replay
 	@set -e; for t in $(CROSSTARGETS); do \
 	  arch=$${t%%:*}; rest=$${t#*:}; triple=$${rest%%:*}; qemu=$${rest#*:}; \
+	  flags="-nostdinc -nostdinc++ $$(echo | $$triple-g++ -xc++ -E -v - 2>&1 | \
+	    sed -n '/search starts here:/,/^End/s/^ \(.*\)/\1/p' | grep -vx /usr/include | \
+	    sed 's/^/-isystem /' | tr '\n' ' ')"; \
+	  if echo '#include <GL/gl.h>' | $$triple-g++ $$flags -xc++ -fsyntax-only - 2>/dev/null; then \
+	    echo "$$arch: GL headers are in reach of the core-only build" >&2; exit 1; \
+	  fi; \
 	  cmake -S . -B $(CROSSBUILD)/$$arch -G Ninja -DGRIDCITY_CORE_ONLY=ON \
 	    -DCMAKE_SYSTEM_NAME=Linux -DCMAKE_SYSTEM_PROCESSOR=$$arch \
-	    -DCMAKE_CXX_COMPILER=$$triple-g++ > /dev/null; \
+	    -DCMAKE_CXX_COMPILER=$$triple-g++ -DCMAKE_CXX_FLAGS="$$flags" > /dev/null; \
 	  cmake --build $(CROSSBUILD)/$$arch -j $(NPROC) --target gridcity-replay; \
 	  echo "$$arch, under $$qemu:"; \
 	  tests/trace.sh $$qemu -L /usr/$$triple $(CROSSBUILD)/$$arch/tools/gridcity-replay; \
