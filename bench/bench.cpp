@@ -105,7 +105,7 @@ static void opengl() {
         return;
     }
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    if (!SDL_SetVideoMode(1024, 768, 16, SDL_OPENGL)) {
+    if (!SDL_SetVideoMode(picturew, pictureh, 16, SDL_OPENGL)) {
         fprintf(stderr, "bench: SDL_SetVideoMode failed: %s\n", SDL_GetError());
         return;
     }
