@@ -17,8 +17,9 @@ TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgri
            python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl \
            ffmpeg python3-debian xxhash
 # Xorg's dummy driver and xrandr give a test two monitors; mutter runs under a session bus of
-# its own (dbus-run-session).
-TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon
+# its own (dbus-run-session); xmonad is a window manager that keeps a border round windows.
+TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon \
+            xmonad
 # make cross: the core-only build needs only compilers and xxHash's header, the foreign binaries
 # qemu-user.
 CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu g++-s390x-linux-gnu \

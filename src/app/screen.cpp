@@ -94,8 +94,16 @@ static void fit(Display *d, Window w, pid_t owner) {
     XWindowAttributes a;
     if (!XGetWindowAttributes(d, w, &a) || a.map_state != IsViewable || a.override_redirect) return;
     XRectangle m = monitorof(d, a);
-    if (a.x != m.x || a.y != m.y || a.width != m.width || a.height != m.height)
-        XMoveResizeWindow(d, w, m.x, m.y, m.width, m.height);
+    // A window manager that keeps a border round every window it does not frame (xmonad) would
+    // have it over the picture's edge: the border goes outside the monitor, and is cut off the
+    // window's shape so that it lies on no neighbouring monitor either.
+    int bw = a.border_width;
+    if (a.x != m.x - bw || a.y != m.y - bw || a.width != m.width || a.height != m.height) {
+        XMoveResizeWindow(d, w, m.x - bw, m.y - bw, m.width, m.height);
+    } else if (bw) {
+        XRectangle inner = {0, 0, m.width, m.height};
+        XShapeCombineRectangles(d, w, ShapeBounding, 0, 0, &inner, 1, ShapeSet, YXBanded);
+    }
     XFlush(d);
 }
 
