@@ -20,6 +20,9 @@ TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgri
 # its own (dbus-run-session); xmonad is a window manager that keeps a border round windows.
 TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon \
             xmonad
+# The other hosts that run hacks: MATE's screensaver daemon (on its own bus, from dbus-daemon)
+# and xsecurelock.
+TESTPKGS += mate-screensaver xsecurelock
 # make cross: the core-only build needs only compilers and xxHash's header, the foreign binaries
 # qemu-user.
 CROSSPKGS = cmake ninja-build g++ g++-aarch64-linux-gnu g++-i686-linux-gnu g++-s390x-linux-gnu \

@@ -11,6 +11,7 @@ int main(int, char *[]) {
     watchhost();
     fitscreen();
     startup();
+    watchstop();
 
     // --- frame loop: events, animation, drawing; the frame that takes a quit is still drawn ---
     int done = 0;
