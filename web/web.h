@@ -1,4 +1,4 @@
-// web.h -- the browser page's parts: its WebGL renderer and the SHA-256 of the dump
+// web.h -- the browser page's WebGL renderer
 // SPDX-License-Identifier: MIT
 #pragma once
 
