@@ -17,9 +17,10 @@ TESTPKGS = $(RUNPKGS) $(WEBPKGS) $(PKGPKGS) libgtest-dev libbenchmark-dev valgri
            python3 appstream desktop-file-utils libxss-dev openbox xscreensaver xscreensaver-gl \
            ffmpeg python3-debian xxhash
 # Xorg's dummy driver and xrandr give a test two monitors; mutter runs under a session bus of
-# its own (dbus-run-session); xmonad is a window manager that keeps a border round windows.
-TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon \
-            xmonad
+# its own (dbus-run-session); xmonad is a window manager that keeps a border round windows,
+# installed without what it recommends (its Haskell compiler, over a gigabyte).
+TESTPKGS += xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils mutter dbus-daemon
+BAREPKGS = xmonad
 # The other hosts that run hacks: MATE's screensaver daemon (on its own bus, from dbus-daemon)
 # and xsecurelock.
 TESTPKGS += mate-screensaver xsecurelock
@@ -33,12 +34,13 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 .PHONY: all deps testdeps webdeps configure build run test web install uninstall package
 all: build
 
-# Installs only what is missing; nothing to do when every package is present.
+# Installs only what is missing; nothing to do when every package is present. A second
+# argument is handed to apt-get install.
 define install
 	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "installing:" $$missing; \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $(2) $$missing; \
 	fi
 endef
 
@@ -47,6 +49,7 @@ deps:
 
 testdeps:
 	$(call install,$(TESTPKGS))
+	$(call install,$(BAREPKGS),--no-install-recommends)
 
 webdeps:
 	$(call install,$(WEBPKGS))
