@@ -109,7 +109,7 @@ TEST(Allocation, CounterSeesNewAndMalloc) {
 }
 
 // 1000 frames from frame 500 on: the window holds the programme clock's first new programme
-// (step 600), a colour sweep end (pass 11999, frame 1200) and hundreds of block ends and wraps.
+// (step 600), a colour sweep end (frame 1200) and hundreds of block ends and wraps.
 TEST(Allocation, ThousandFramesOfAnimationAllocateNothing) {
     resetscene();
     clearcolour = countclear;

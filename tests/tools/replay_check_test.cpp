@@ -130,12 +130,13 @@ TEST_F(Checker, CameraCountersAndPointsAreCaught) {
 }
 
 TEST_F(Checker, RecolouredBuildingsMustBeATintOrAGrey) {
-    int b = (colstepz + 11999 - 1) % 11999; // the last building this frame recoloured
+    const int swept = lastswept + 1;        // buildings in a sweep
+    int b = (colstepz + swept - 1) % swept; // the last building this frame recoloured
     for (int k = 0; k < 8; k++)
         city_colors[8 * b + k] = {1.5f, 0.0f, 0.0f};
     names(checkframe(frame), "neither a tint nor a grey");
     SetUp();
-    b = (colstepz + 11999 - 3) % 11999;
+    b = (colstepz + swept - 3) % swept;
     city_colors[8 * b + 4].y += 0.001f;
     names(checkframe(frame), "its eight colours differ");
 }
@@ -153,10 +154,10 @@ TEST_F(Checker, NeverRewrittenArraysAreComparedWithTheirSnapshot) {
     radoz[7] = (radoz[7] + 1) % 3;
     names(checkuntouched(), "radoz entry 7");
     SetUp();
-    city_colors[8 * 11999] = {0.2f, 0.2f, 0.2f};
-    names(checkuntouched(), "building 11999");
+    city_colors[8 * (lastswept + 1)] = {0.2f, 0.2f, 0.2f};
+    names(checkuntouched(), ("building " + std::to_string(lastswept + 1)).c_str());
     SetUp();
-    cloud_verts[4000].y = 1.0f;
+    cloud_verts[ncloudverts].y = 1.0f;
     names(checkuntouched(), "spare last entry");
     SetUp();
     city_colors[8 * 500 + 1].z = -0.25f;

@@ -43,7 +43,7 @@ TEST(ReplayClip, LosslessClipDecodesToTheStillOfEveryFrame) {
           std::to_string(press) + ":up", "--video", s.path("c.mkv")});
     std::string frames =
         output("ffmpeg -v error -i " + s.path("c.mkv") + " -f rawvideo -pix_fmt rgb24 -");
-    const size_t framebytes = 1024 * 768 * 3;
+    const size_t framebytes = picturew * pictureh * 3;
     ASSERT_EQ(frames.size(), framebytes * (to - from + 1));
     for (int f = from; f <= to; f++) {
         std::vector<std::string> args = {"--seed",          "7",     "--frames",
@@ -58,6 +58,10 @@ TEST(ReplayClip, LosslessClipDecodesToTheStillOfEveryFrame) {
             << "frame " << f;
     }
 }
+
+// ffprobe's lines for a clip at the picture's size.
+static const std::string picturesize =
+    "width=" + std::to_string(picturew) + "\nheight=" + std::to_string(pictureh) + "\n";
 
 static std::string probe(const std::string &path) {
     return output("ffprobe -v error -count_frames -select_streams v:0 -show_entries "
@@ -85,14 +89,14 @@ TEST(ReplayClip, EveryKindHasItsCodecSizeFrameCountAndRate) {
     scratch s;
     clip({"--seed", "7", "--from", "3", "--frames", "8", "--rate", "30", "--video",
           s.path("c.mp4")});
-    EXPECT_EQ(probe(s.path("c.mp4")), "codec_name=h264\nwidth=1024\nheight=768\npix_fmt=yuv420p\n"
-                                      "r_frame_rate=30/1\nnb_read_frames=6\n");
+    EXPECT_EQ(probe(s.path("c.mp4")), "codec_name=h264\n" + picturesize +
+                                          "pix_fmt=yuv420p\nr_frame_rate=30/1\nnb_read_frames=6\n");
     // The index in front of the data, so a browser plays it while it loads.
     std::vector<unsigned char> mp4 = readfile(s.path("c.mp4"));
     std::string bytes(mp4.begin(), mp4.end());
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
 
-    // Drawn at 1024x768, scaled by the encoder.
+    // Drawn at the picture's size, scaled by the encoder.
     clip({"--seed", "7", "--frames", "4", "--rate", "25", "--size", "640x480", "--video",
           s.path("c.webm")});
     EXPECT_EQ(probe(s.path("c.webm")), "codec_name=vp9\nwidth=640\nheight=480\npix_fmt=yuv420p\n"
@@ -101,8 +105,8 @@ TEST(ReplayClip, EveryKindHasItsCodecSizeFrameCountAndRate) {
     clip({"--seed", "7", "--frames", "3", "--video", s.path("c.webp")});
     int w, h, frames;
     webpinfo(readfile(s.path("c.webp")), w, h, frames);
-    EXPECT_EQ(w, 1024);
-    EXPECT_EQ(h, 768);
+    EXPECT_EQ(w, picturew);
+    EXPECT_EQ(h, pictureh);
     EXPECT_EQ(frames, 3);
 }
 
@@ -155,8 +159,8 @@ TEST(ReplayClip, AClipThroughALinkToStandardOutputArrivesWhole) {
     result r = replay({"--seed", "7", "--frames", "3", "--video", s.path("out.mp4")},
                       s.path("c.mp4").c_str());
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(probe(s.path("c.mp4")), "codec_name=h264\nwidth=1024\nheight=768\npix_fmt=yuv420p\n"
-                                      "r_frame_rate=60/1\nnb_read_frames=3\n");
+    EXPECT_EQ(probe(s.path("c.mp4")), "codec_name=h264\n" + picturesize +
+                                          "pix_fmt=yuv420p\nr_frame_rate=60/1\nnb_read_frames=3\n");
 }
 
 // Runs the tool with PATH leading to dir first (dir alone when only is set).

@@ -41,8 +41,8 @@ TEST(ReplayStill, SameArgumentsGiveTheSameDecodablePng) {
     ASSERT_GT(pa.size(), 8u);
     EXPECT_TRUE(pa == pb);
     image im = decode(a.path("s.png"));
-    EXPECT_EQ(im.w, 1024);
-    EXPECT_EQ(im.h, 768);
+    EXPECT_EQ(im.w, picturew);
+    EXPECT_EQ(im.h, pictureh);
     // Eight-bit RGB straight from the header.
     EXPECT_EQ(pa[24], 8);
     EXPECT_EQ(pa[25], PNG_COLOR_TYPE_RGB);
@@ -70,7 +70,7 @@ struct ray {
 struct view {
     double eye[3], f[3], s[3], u[3], th, aspect;
     ray through(double px, double py) const { // px, py: pixel coordinates, top row 0
-        double nx = px / 1024.0 * 2 - 1, ny = 1 - py / 768.0 * 2;
+        double nx = px / picturew * 2 - 1, ny = 1 - py / pictureh * 2;
         ray r;
         for (int k = 0; k < 3; k++) {
             r.o[k] = eye[k];
@@ -195,7 +195,7 @@ static void checkbackground(const char *seed, int frames, bool black) {
     still(s, {"--seed", seed, "--frames", std::to_string(frames)});
     std::vector<unsigned char> d = readfile(s.path("d.bin"));
     image im = decode(s.path("s.png"));
-    ASSERT_EQ(im.w, 1024);
+    ASSERT_EQ(im.w, picturew);
     // Before the first sweep end the background is black whatever ccg2 holds.
     double g = black ? 0.0 : (float)(scalarint(d, "ccg2") / 100.0);
     if (black) {
@@ -204,8 +204,8 @@ static void checkbackground(const char *seed, int frames, bool black) {
     scene sc = sceneof(d);
     view v = viewof(d);
     int seen[2] = {0, 0};
-    for (int py = 4; py < 768; py += 16)
-        for (int px = 4; px < 1024; px += 16) {
+    for (int py = 4; py < pictureh; py += 16)
+        for (int px = 4; px < picturew; px += 16) {
             int c = classify(sc, v, px, py);
             if (c < 0) continue;
             seen[c]++;

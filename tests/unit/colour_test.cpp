@@ -77,20 +77,20 @@ TEST_F(Colour, EachPassRecoloursTheNextBuildingFromTwoOrThreeDraws) {
     expectbuilding(300, {0, 0, 0});
 }
 
-// The sweep ends after building 11998; the same call goes on from building 0 with new seeds.
+// The sweep ends after building lastswept; the same call goes on from building 0 with new seeds.
 TEST_F(Colour, SweepEndInTheMiddleOfACallReseedsForTheRemainingPasses) {
     for (uint32_t seed = 1; seed <= 8; seed++) {
         SCOPED_TRACE(seed);
         seedrandom(seed);
         clears.clear();
         ccr1 = 12, ccr2 = 3, ccg1 = 7, ccg2 = 9, ccb1 = 30, ccb2 = 4;
-        colstepz = 11995;
+        colstepz = lastswept - 3;
         std::vector<int> t = peek(100);
         tapereader r{t};
         changecolc();
 
         int greys = 0;
-        for (int k = 11995; k <= 11998; k++)
+        for (int k = lastswept - 3; k <= lastswept; k++)
             expectbuilding(k, replaypass(r, 12, 7, 30, greys));
         int nr1 = r.next() % 30 + 1, nr2 = r.next() % 30 + 1, ng1 = r.next() % 30 + 1,
             ng2 = r.next() % 60 + 1;
@@ -116,24 +116,27 @@ TEST_F(Colour, SweepEndInTheMiddleOfACallReseedsForTheRemainingPasses) {
     }
 }
 
-TEST_F(Colour, SweepCoversBuildings0To11998AndNeverTheLast) {
+TEST_F(Colour, SweepCoversEveryBuildingButTheLast) {
     for (int k = 0; k < ncityverts; k++)
         city_colors[k] = {-1.0f, -1.0f, -1.0f};
-    for (int call = 1; call <= 1200; call++) {
+    // A sweep is a pass short of whole calls: its end falls in its last call, a pass before
+    // that call's last.
+    const int swept = lastswept + 1, calls = swept / colourpasses + 1;
+    static_assert(swept % colourpasses == colourpasses - 1);
+    for (int call = 1; call <= calls; call++) {
         changecolc();
-        ASSERT_EQ(clears.size(), call < 1200 ? 0u : 1u) << "call " << call;
+        ASSERT_EQ(clears.size(), call < calls ? 0u : 1u) << "call " << call;
     }
-    // 11999 passes make a sweep: its end falls in the 1200th call, one pass before its last.
     EXPECT_EQ(colstepz, 1);
-    for (int k = 0; k < 11999; k++)
+    for (int k = 0; k < swept; k++)
         ASSERT_NE(city_colors[8 * k + 7].x, -1.0f) << "building " << k;
-    expectbuilding(11999, {-1.0f, -1.0f, -1.0f});
+    expectbuilding(nbuildings - 1, {-1.0f, -1.0f, -1.0f});
 
-    for (int call = 1201; call <= 2400; call++)
+    for (int call = calls + 1; call <= 2 * calls; call++)
         changecolc();
     EXPECT_EQ(clears.size(), 2u);
     EXPECT_EQ(colstepz, 2); // each sweep end one pass earlier within its call
-    expectbuilding(11999, {-1.0f, -1.0f, -1.0f});
+    expectbuilding(nbuildings - 1, {-1.0f, -1.0f, -1.0f});
     EXPECT_EQ(ccb1, 30);
     for (int s : {ccr1, ccr2, ccg1})
         EXPECT_TRUE(s >= 1 && s <= 30);
@@ -158,7 +161,7 @@ TEST_F(Colour, ColoursStayWithinTheirRanges) {
 
 TEST_F(Colour, WorksWithNoClearColourHook) {
     clearcolour = nullptr;
-    colstepz = 11998;
+    colstepz = lastswept;
     changecolc();
     EXPECT_EQ(colstepz, 9);
 }
