@@ -247,9 +247,11 @@ TEST(ReplayHelp, DocumentsTheOptionsAndTheLayout) {
     for (const char *w : {"--seed", "--frames", "--press", "--dump", "--png", "--check",
                           "random source", "mycamz", "little-endian", "top bit", "2^31"})
         EXPECT_NE(text.find(w), std::string::npos) << w;
-    // The layout's byte count and the last array's offset, as the dump has them.
+    // The layout's byte count and the last array's offset, as the dump has them; the picture's
+    // size, which the scripts that start an X server at it read here.
     for (const std::string &w :
-         {std::to_string(dumpbytes) + " bytes", "at " + std::to_string(dumpat("mycamz"))})
+         {std::to_string(dumpbytes) + " bytes", "at " + std::to_string(dumpat("mycamz")),
+          "\nPicture size: " + std::to_string(picturew) + "x" + std::to_string(pictureh) + ","})
         EXPECT_NE(text.find(w), std::string::npos) << w;
 }
 

@@ -276,7 +276,8 @@ and writes what it holds.
                   fraction (30000/1001; default 60); the demo moves by frames, so a clip
                   lasts (N - A + 1) / R seconds
   --size WxH      scale the clip's frames to W x H (even, 16 to 4096) after drawing them
-                  at 1024x768 (ffmpeg's Lanczos); a scaled .mkv is no longer the stills
+                  at the picture's size (ffmpeg's Lanczos); a scaled .mkv is no longer the
+                  stills
   --check         check the scene's invariants after world generation and after every
                   frame; stop at the first violation with its frame and exit status 1.
                   Everything the animation rewrites is checked every frame; the arrays and
@@ -285,7 +286,11 @@ and writes what it holds.
                   reported at the first such check after it happened
   --help          this text
 
-Exit status: 0 done, 1 an output could not be written, an invariant broke, the
+)");
+    fprintf(f, "Picture size: %dx%d, the demo's; stills and clips are drawn at it.\n\n", picturew,
+            pictureh);
+    fprintf(f, "%s",
+            R"(Exit status: 0 done, 1 an output could not be written, an invariant broke, the
 offscreen surface could not be made, or ffmpeg is not on PATH, failed or did not report
 every frame written; 2 bad arguments (two outputs naming one file among them). A file is written under a temporary name in its own
 folder (for a symbolic link, the folder of the file it names) and renamed over it when

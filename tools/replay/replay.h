@@ -40,9 +40,9 @@ struct press {
              "the first line that differs names the frame, its first differing column\n"           \
              "the array")                                                                          \
     X(png, "draw the last frame with the demo's own initGL and drawing into an\n"                  \
-           "offscreen 1024x768 OpenGL surface (SDL's offscreen driver, no display\n"               \
-           "needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a build\n"                  \
-           "with SDL, GL and libpng (not the core-only one)")                                      \
+           "offscreen OpenGL surface of the picture's size (SDL's offscreen driver,\n"             \
+           "no display needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a\n"             \
+           "build with SDL, GL and libpng (not the core-only one)")                                \
     X(video, "record frames A to N, each drawn as --png draws it, as a clip through\n"             \
              "ffmpeg (Debian package ffmpeg), which the name's extension picks:\n"                 \
              ".mp4 H.264 4:2:0 with its index first (plays while it loads), .webm VP9,\n"          \
@@ -106,7 +106,7 @@ bool traceframe(FILE *f, uint64_t frame);
 
 // ---- stills ----
 constexpr int stillw = picturew, stillh = pictureh;
-// SDL's offscreen driver with an OpenGL 1024x768 surface, then the demo's initGL.
+// SDL's offscreen driver with an OpenGL surface of the still's size, then the demo's initGL.
 bool openstill(char *err, int errlen);
 bool writestill(outfile &o, char *err, int errlen); // drawscene, read back, PNG
 void closestill();
