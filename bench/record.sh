@@ -28,8 +28,13 @@ command -v ffmpeg >/dev/null || { echo "record.sh: needs ffmpeg (apt-get install
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT INT TERM
 mkdir "$out/sink"
-printf '#!/bin/sh\nn=$(wc -c)\nprintf "frame=%%d\\nprogress=end\\n" $((n / (1024 * 768 * 3))) >&3\n' \
-    >"$out/sink/ffmpeg"
+cat >"$out/sink/ffmpeg" <<'EOF'
+#!/bin/sh
+# The frames' size is the tool's -video_size WxH; the count goes out as ffmpeg's -progress.
+while [ $# -gt 0 ] && [ "$1" != -video_size ]; do shift; done
+n=$(wc -c)
+printf 'frame=%d\nprogress=end\n' $((n / (${2%x*} * ${2#*x} * 3))) >&3
+EOF
 chmod +x "$out/sink/ffmpeg"
 
 # run NAME PAIR: one clip; the tool's closing line goes to $out/NAME.
