@@ -24,14 +24,18 @@ seed=${SEED:-1000}
 demo=$build/src/gridcity
 bare=$build/bench/gridcity_bare
 shim=$(cd "$build/tools" && pwd)/libframeshim.so
-for f in "$demo" "$bare" "$shim"; do
+replay=$build/tools/gridcity-replay
+for f in "$demo" "$bare" "$shim" "$replay"; do
     [ -e "$f" ] || { echo "fps.sh: $f is missing; build first" >&2; exit 1; }
 done
+# The screen at the picture's size, so the demo draws it unscaled, as the bare frames do.
+size=$("$replay" --help | sed -n 's/^Picture size: \([0-9]*x[0-9]*\),.*/\1/p')
+[ -n "$size" ] || { echo "fps.sh: $replay --help gives no picture size" >&2; exit 1; }
 
 # Xvfb picks a free display number itself and writes it to fd 3 once it accepts connections.
 out=$(mktemp -d)
 mkfifo "$out/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$out/displayfd" >"$out/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$out/displayfd" >"$out/xvfb.log" 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -rf "$out"' EXIT INT TERM
 n=$(timeout 10 head -n 1 "$out/displayfd" || true)

@@ -6,9 +6,13 @@ set -u
 build=${1:?usage: tools/headless-run.sh BUILDDIR}
 demo=$build/src/gridcity
 drive=$build/tools/gridcity-xdrive
-for f in "$demo" "$drive"; do
+replay=$build/tools/gridcity-replay
+for f in "$demo" "$drive" "$replay"; do
     [ -x "$f" ] || { echo "headless-run: $f is missing; build first" >&2; exit 1; }
 done
+# The screen at the picture's size, so the screenshots show the picture unscaled.
+size=$("$replay" --help | sed -n 's/^Picture size: \([0-9]*x[0-9]*\),.*/\1/p')
+[ -n "$size" ] || { echo "headless-run: $replay --help gives no picture size" >&2; exit 1; }
 command -v Xvfb >/dev/null || { echo "headless-run: Xvfb is not installed (Debian: xvfb)" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -24,7 +28,7 @@ trap 'exit 130' INT TERM
 
 # Xvfb picks a free display number itself and writes it to fd 3 once it accepts connections.
 mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>"$work/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/displayfd" 2>"$work/xvfb.log" &
 xpid=$!
 number=$(timeout 20 head -n 1 "$work/displayfd")
 if [ -z "$number" ]; then
