@@ -9,10 +9,10 @@
 #        FRAMES frames timed (default 50)
 #        SEED   first seed; pair i builds the world of SEED + i in both programs (default 1000)
 #
-# Neither program is changed to count: tools/libframeshim.so is preloaded, times the frames
+# Neither program is changed to count: drivers/libframeshim.so is preloaded, times the frames
 # by their buffer swaps, fixes time() to the seed and posts a quit event when done. After the
 # pairs, one more demo run for each pair's seed splits its timed frames (SHIM_SPLIT, which
-# tools/frameshim.cpp describes) into the shares of the frame printed at the end.
+# drivers/frameshim.cpp describes) into the shares of the frame printed at the end.
 set -eu
 
 build=${1:-build}
@@ -23,7 +23,7 @@ seed=${SEED:-1000}
 
 demo=$build/src/gridcity
 bare=$build/bench/gridcity_bare
-shim=$(cd "$build/tools" && pwd)/libframeshim.so
+shim=$(cd "$build/drivers" && pwd)/libframeshim.so
 replay=$build/tools/gridcity-replay
 for f in "$demo" "$bare" "$shim" "$replay"; do
     [ -e "$f" ] || { echo "fps.sh: $f is missing; build first" >&2; exit 1; }

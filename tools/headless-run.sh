@@ -5,7 +5,7 @@
 set -u
 build=${1:?usage: tools/headless-run.sh BUILDDIR}
 demo=$build/src/gridcity
-drive=$build/tools/gridcity-xdrive
+drive=$build/drivers/gridcity-xdrive
 replay=$build/tools/gridcity-replay
 for f in "$demo" "$drive" "$replay"; do
     [ -x "$f" ] || { echo "headless-run: $f is missing; build first" >&2; exit 1; }

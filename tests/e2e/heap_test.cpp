@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 // What the preloaded shim found at the process's exit: the MB of 96 MB freed that the
-// allocator handed back to the system (tools/frameshim.cpp, SHIM_HEAP); -1 when it wrote nothing.
+// allocator handed back to the system (drivers/frameshim.cpp, SHIM_HEAP); -1 when it wrote nothing.
 static long returned(const std::string &path) {
     long mb = -1;
     if (FILE *f = fopen(path.c_str(), "r")) {

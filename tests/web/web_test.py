@@ -14,7 +14,7 @@ import time
 import unittest
 
 here = os.path.dirname(os.path.abspath(__file__))
-sys.path[:0] = [here, os.path.join(here, "..", "..", "tools")]
+sys.path[:0] = [here, os.path.join(here, "..", "..", "drivers")]
 import pictures  # noqa: E402
 import webpage  # noqa: E402
 

@@ -3,9 +3,9 @@
 # DevTools protocol over a pipe: the dump's hash, the canvas as a PNG, the frame rate
 # SPDX-License-Identifier: MIT
 #
-# usage: tools/webpage.py [--dir build-web] xxh3 QUERY        the page's dump hash for ?QUERY
-#        tools/webpage.py [--dir build-web] shot QUERY FILE   the canvas once ?QUERY has stopped
-#        tools/webpage.py [--dir build-web] fps [SEED...]     drawn frames per second, 60 after
+# usage: drivers/webpage.py [--dir build-web] xxh3 QUERY        the page's dump hash for ?QUERY
+#        drivers/webpage.py [--dir build-web] shot QUERY FILE   the canvas once ?QUERY has stopped
+#        drivers/webpage.py [--dir build-web] fps [SEED...]     drawn frames per second, 60 after
 #                                                             10, seeds 1001 to 1004 by default
 import base64
 import contextlib
@@ -260,7 +260,7 @@ def main(argv):
             print("page fps: median %.3f (min %.3f, max %.3f)" %
                   (statistics.median(rates), min(rates), max(rates)))
         else:
-            sys.exit("see the usage at the top of tools/webpage.py")
+            sys.exit("see the usage at the top of drivers/webpage.py")
         for e in b.errors:
             print("page error:", e, file=sys.stderr)
 
