@@ -16,8 +16,8 @@ TEST(Window, FillsTheScreenAndKeepsDrawingFrames) {
     ASSERT_NE(w, 0u);
     XWindowAttributes a;
     ASSERT_TRUE(XGetWindowAttributes(x.d, w, &a));
-    EXPECT_EQ(a.width, 1024);
-    EXPECT_EQ(a.height, 768);
+    EXPECT_EQ(a.width, WidthOfScreen(DefaultScreenOfDisplay(x.d)));
+    EXPECT_EQ(a.height, HeightOfScreen(DefaultScreenOfDisplay(x.d)));
     EXPECT_EQ(a.x, 0);
     EXPECT_EQ(a.y, 0);
     EXPECT_TRUE(cursorhidden(x.d));

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "harness.h"
 
+#include "render/render.h" // picturew, pictureh
+
 #include <X11/Xlib.h>
 #include <X11/extensions/Xfixes.h>
 #include <cerrno>
@@ -136,7 +138,8 @@ xserver::~xserver() {
 }
 
 bool startx(xserver &x, const char *screen) {
-    return startserver(x, {"Xvfb", "-screen", "0", screen});
+    std::string picture = std::to_string(picturew) + "x" + std::to_string(pictureh) + "x24";
+    return startserver(x, {"Xvfb", "-screen", "0", screen ? screen : picture});
 }
 
 bool startserver(xserver &x, std::vector<std::string> argv) {

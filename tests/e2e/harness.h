@@ -39,7 +39,7 @@ struct xserver {
     ~xserver();
 };
 
-bool startx(xserver &x, const char *screen = "1024x768x24"); // WIDTHxHEIGHTxDEPTH
+bool startx(xserver &x, const char *screen = nullptr); // WIDTHxHEIGHTxDEPTH; null: the picture's
 // Any X server and its arguments (Xvfb with more screens, Xorg), on a display number of its own.
 bool startserver(xserver &x, std::vector<std::string> argv);
 // A program on the display, ended within secs with status 0.

@@ -5,6 +5,7 @@
 #include "stills.h"
 
 #include "pngio.h"
+#include "render/render.h" // picturew, pictureh
 
 #include <algorithm>
 #include <csignal>
@@ -31,12 +32,12 @@ diff compare(const xpicture &a, const xpicture &b) {
 
 box letterbox(int w, int h) {
     box b;
-    if (w * 768 <= h * 1024) {
+    if (w * pictureh <= h * picturew) {
         b.w = w;
-        b.h = w * 768 / 1024;
+        b.h = w * pictureh / picturew;
     } else {
         b.h = h;
-        b.w = h * 1024 / 768;
+        b.w = h * picturew / pictureh;
     }
     // The layer places the picture by GL's rows, counted from the bottom: a spare row goes above.
     b.x = (w - b.w) / 2;
@@ -125,13 +126,13 @@ void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem
         if (mismatch(shot, still, b) < 0.3) break;
     }
     ASSERT_NO_FATAL_FAILURE(replaystill("7", frame + 1, {}, next));
-    if (b.w == 1024) {
+    if (b.w == picturew) {
         // Shown 1:1: the replay's picture exactly, wherever it is.
         xpicture part;
-        part.w = 1024;
-        part.h = 768;
-        for (int y = 0; y < 768; y++)
-            for (int i = 0; i < 1024 * 3; i++)
+        part.w = picturew;
+        part.h = pictureh;
+        for (int y = 0; y < pictureh; y++)
+            for (int i = 0; i < picturew * 3; i++)
                 part.rgb.push_back(shot.rgb[((size_t)(b.y + y) * shot.w + b.x) * 3 + i]);
         EXPECT_TRUE(identical(part, still, stem));
     }
