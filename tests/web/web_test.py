@@ -182,11 +182,12 @@ class Page(unittest.TestCase):
         self.assertEqual(self.b.eval(webpage.DUMPHASH), dumphash(11, frames, []))
         # The canvas holds the city again, read back in the task that drew it.
         lit = self.b.eval("""(() => { gctick(%r); const gl = %s;
-            const px = new Uint8Array(1024 * 768 * 4);
-            gl.readPixels(0, 0, 1024, 768, gl.RGBA, gl.UNSIGNED_BYTE, px);
+            const w = gl.drawingBufferWidth, h = gl.drawingBufferHeight;
+            const px = new Uint8Array(w * h * 4);
+            gl.readPixels(0, 0, w, h, gl.RGBA, gl.UNSIGNED_BYTE, px);
             let n = 0;
             for (let i = 0; i < px.length; i += 4) n += px[i] + px[i + 1] + px[i + 2] > 60;
-            return n / (1024 * 768); })()""" % (31 * STEP, gl))
+            return n / (w * h); })()""" % (31 * STEP, gl))
         self.assertGreater(lit, 0.1)
         self.noerrors()
 
