@@ -310,7 +310,7 @@ bool closeclip(clipstats &st, char *err, int errlen) {
     long made = ok ? reportedframes() : 0;
     if (ok && made < 0)
         ok = fail(err, errlen, "ffmpeg exited without reporting a finished clip");
-    else if (ok && made != st.frames)
+    else if (ok && (long long)made != st.frames)
         ok = fail(err, errlen, "ffmpeg finished the clip with %ld of its %u frames", made,
                   st.frames);
     close(logfd);
