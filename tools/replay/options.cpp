@@ -292,13 +292,14 @@ and writes what it holds.
     fprintf(f, "%s",
             R"(Exit status: 0 done, 1 an output could not be written, an invariant broke, the
 offscreen surface could not be made, or ffmpeg is not on PATH, failed or did not report
-every frame written; 2 bad arguments (two outputs naming one file among them). A file is written under a temporary name in its own
-folder (for a symbolic link, the folder of the file it names) and renamed over it when
-complete: a failed run leaves no partial file, nor does one ended by a signal (it stops
-ffmpeg and removes the temporary, then ends by that signal; a closed pipe or the file size
-limit is a write error, status 1). A device or a FIFO, /dev/null or /dev/stdout among them,
-is written in place and never replaced; a clip goes there through the open descriptor as a
-stream (an .mp4 fragmented).
+every frame written; 2 bad arguments (two outputs naming one file among them).
+
+A file is written under a temporary name in its own folder (for a symbolic link, the folder
+of the file it names) and renamed over it when complete: a failed run leaves no partial
+file, nor does one ended by a signal (it stops ffmpeg and removes the temporary, then ends
+by that signal; a closed pipe or the file size limit is a write error, status 1). A device
+or a FIFO, /dev/null or /dev/stdout among them, is written in place and never replaced; a
+clip goes there through the open descriptor as a stream (an .mp4 fragmented).
 
 )");
     printlayout(f);
