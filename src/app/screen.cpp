@@ -123,10 +123,11 @@ static void fitall(Display *d, Window root, pid_t owner) {
 // re-fits its picture whenever its own window changes size. Clicks and keys go through to the
 // host as they did when the demo drew in it directly; in the root window the demo's own stays
 // below every other window, as the root's picture does.
-static void embed(Display *d, Window root, Window host, pid_t owner) {
+static Window embed(Display *d, Window root, Window host, pid_t owner) {
     static Window shaped;
+    Window own = 0;
     XWindowAttributes h;
-    if (!XGetWindowAttributes(d, host, &h)) return;
+    if (!XGetWindowAttributes(d, host, &h)) return 0;
     for (Window parent : {root, host}) {
         Window r, p, *kids = nullptr;
         unsigned int n = 0;
@@ -146,10 +147,23 @@ static void embed(Display *d, Window root, Window host, pid_t owner) {
             if (parent != host || a.x || a.y || a.width != h.width || a.height != h.height)
                 XMoveResizeWindow(d, w, 0, 0, (unsigned)h.width, (unsigned)h.height);
             if (host == root && i != 0) XLowerWindow(d, w);
+            own = w;
         }
         if (kids) XFree(kids);
         if (host == root) break;
     }
+    XFlush(d);
+    return own;
+}
+
+// The SDL layer takes no notice of a size change that comes while it is still setting up its
+// window, and would draw fitted to the size it set itself for good: once the window has been
+// quiet for a second, one pixel taller and back tells it the size again.
+static void nudge(Display *d, Window w, Window host) {
+    XWindowAttributes h;
+    if (!XGetWindowAttributes(d, host, &h)) return;
+    XResizeWindow(d, w, (unsigned)h.width, (unsigned)h.height + 1);
+    XResizeWindow(d, w, (unsigned)h.width, (unsigned)h.height);
     XFlush(d);
 }
 
@@ -169,7 +183,12 @@ static void embed(Display *d, Window root, Window host, pid_t owner) {
     int rrevent = 0, rrerror;
     bool rr = XRRQueryExtension(d, &rrevent, &rrerror);
     if (rr) XRRSelectInput(d, root, RRScreenChangeNotifyMask);
-    host ? embed(d, root, host, owner) : fitall(d, root, owner); // windows made before we looked
+    Window own = 0;
+    bool nudged = false;
+    if (host)
+        own = embed(d, root, host, owner); // windows made before we looked
+    else
+        fitall(d, root, owner);
     pollfd f = {ConnectionNumber(d), POLLIN, 0};
     while (getppid() == owner) {
         bool changed = false;
@@ -187,8 +206,13 @@ static void embed(Display *d, Window root, Window host, pid_t owner) {
                 fitall(d, root, owner);
             }
         }
-        if (changed) embed(d, root, host, owner);
-        if (poll(&f, 1, 1000) < 0 && errno != EINTR) break;
+        if (changed) own = embed(d, root, host, owner);
+        int ready = poll(&f, 1, 1000);
+        if (ready < 0 && errno != EINTR) break;
+        if (ready == 0 && own && !nudged) {
+            nudge(d, own, host);
+            nudged = true;
+        }
     }
     XCloseDisplay(d);
     _exit(0);
