@@ -41,12 +41,13 @@ trap 'kill $xvfb 2>/dev/null; rm -rf "$out"' EXIT INT TERM
 n=$(timeout 10 head -n 1 "$out/displayfd" || true)
 [ -n "$n" ] || { echo "fps.sh: Xvfb did not start" >&2; cat "$out/xvfb.log" >&2; exit 1; }
 
-# run NAME PAIR: one measured run; its frame rate goes to $out/NAME.
+# run NAME PAIR: one measured run; its frame rate goes to $out/NAME. No session bus: the one
+# the SDL layer would autolaunch outlives the display when this script's group is killed.
 run() {
     name=$1 pair=$2 split=${3:-}
     if [ "$name" = demo ]; then set -- "$demo"; else set -- "$bare" $((warmup + frames)); fi
-    DISPLAY=:$n SHIM_WARMUP=$warmup SHIM_FRAMES=$frames SHIM_SEED=$((seed + pair)) \
-        SHIM_OUT="$out/$name" SHIM_SPLIT=$split LD_PRELOAD="$shim" \
+    DISPLAY=:$n DBUS_SESSION_BUS_ADDRESS=disabled: SHIM_WARMUP=$warmup SHIM_FRAMES=$frames \
+        SHIM_SEED=$((seed + pair)) SHIM_OUT="$out/$name" SHIM_SPLIT=$split LD_PRELOAD="$shim" \
         timeout 600 "$@" >>"$out/$name.log" 2>&1 ||
         { echo "fps.sh: $name run $pair failed" >&2; cat "$out/$name.log" >&2; exit 1; }
     echo "  $name seed $((seed + pair)): $(tail -n 1 "$out/$name")"
