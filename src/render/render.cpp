@@ -13,6 +13,14 @@ static void GLAPIENTRY setclear(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
     glClearColor(r, g, b, a);
 }
 
+void setview(int w, int h) {
+    glViewport(0, 0, w, h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(fovy, (GLfloat)w / h, nearz, farz);
+    glMatrixMode(GL_MODELVIEW);
+}
+
 int initGL() {
     glShadeModel(GL_SMOOTH);
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
@@ -20,11 +28,7 @@ int initGL() {
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_NICEST);
-    glViewport(0, 0, picturew, pictureh);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(fovy, (GLfloat)picturew / pictureh, nearz, farz);
-    glMatrixMode(GL_MODELVIEW);
+    setview(picturew, pictureh);
     glLoadIdentity();
     glDisable(GL_DITHER);
     clearcolour = setclear; // the colour cycler's background goes to GL from here on

@@ -8,6 +8,9 @@ constexpr int picturew = 1024, pictureh = 768;
 constexpr double fovy = 101.0, farz = 150000.0;
 constexpr float nearz = 0.1f;
 
-int initGL();      // fixed state, once, before the world is built
+// The viewport w x h and the projection: the demo's vertical field of view and planes, the
+// horizontal extent following w / h. Leaves GL_MODELVIEW current.
+void setview(int w, int h);
+int initGL();      // fixed state, once, before the world is built (the view at the picture's size)
 int drawGLScene(); // drawscene, then the 6 ms wait and the swap
 void drawscene();  // the GL calls of one frame, from the scene store's arrays
