@@ -131,6 +131,12 @@ TEST(ReplayClip, BadArgumentsGetOneLineAndStatusTwo) {
         {"--frames", "8", "--rate", "1/0", "--video", out},
         {"--frames", "8", "--video", s.path("c.avi")},
         {"--frames", "8", "--video", s.path(".mp4")}, // an extension with no name, in any folder
+        {"--frames", "8", "--kind", "avi", "--video", out},
+        {"--frames", "8", "--video", "/dev/stdout"}, // no kind: it names --kind
+        // ffmpeg would hold every frame of an animated WebP: 1800 of the picture's size at most,
+        // as many pixels at another.
+        {"--frames", "1801", "--video", s.path("c.webp")},
+        {"--frames", "7201", "--size", "512x384", "--video", s.path("c.webp")},
     };
     for (const auto &args : bad) {
         result r = replay(args);
@@ -140,6 +146,18 @@ TEST(ReplayClip, BadArgumentsGetOneLineAndStatusTwo) {
     EXPECT_TRUE(s.files().empty());
     result r = replay({"--frames", "8", "--video", ".mp4"});
     EXPECT_NE(r.err.find("'.mp4' has no file name before .mp4"), std::string::npos) << r.err;
+}
+
+// Standard output by any name, its kind given.
+TEST(ReplayClip, AClipToStandardOutputHasTheKindItIsGiven) {
+    scratch s;
+    result r = replay({"--seed", "7", "--frames", "2", "--video", "/dev/stdout", "--kind", "mkv"},
+                      s.path("c").c_str());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(s.path("c")), "codec_name=ffv1\n" + picturesize +
+                                      "pix_fmt=bgr0\nr_frame_rate=60/1\nnb_read_frames=2\n");
+    r = replay({"--frames", "2", "--video", "-"});
+    EXPECT_NE(r.err.find("(or give --kind)"), std::string::npos) << r.err;
 }
 
 TEST(ReplayClip, RatesAreFractionsOrDecimalsOfAnyLength) {

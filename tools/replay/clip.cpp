@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 // ---- what each kind asks of ffmpeg, in clipkind order ----
 struct clipformat {
@@ -155,8 +156,9 @@ static bool spawn(char *const *argv, int outfd, char *err, int errlen) {
 
 // ---- frames in flight: drawn by the main thread, written to the pipe by another ----
 constexpr int nslots = 3;
-constexpr int framebytes = stillw * stillh * 3;
-static unsigned char slots[nslots][framebytes]; // each as GL reads it: bottom row first
+static int framew, frameh;                       // as drawn
+static std::vector<unsigned char> slots[nslots]; // each as GL reads it: bottom row first
+static std::vector<iovec> rows;                  // the writer's, a frame's rows
 static std::counting_semaphore<nslots> freeslots(nslots), fullslots(0);
 static std::atomic<int> writeerr{0}; // errno of the first failed write; then it only drains
 static std::thread writer;
@@ -165,12 +167,12 @@ static std::atomic<bool> ending{false}; // the writer returns at its next wake-u
 
 // Rows in reverse: GL's first row is the bottom one, a video's the top one.
 static bool writeframe(const unsigned char *rgb) {
-    iovec rows[stillh];
-    for (int y = 0; y < stillh; y++)
-        rows[y] = {(void *)(rgb + (size_t)(stillh - 1 - y) * stillw * 3), (size_t)stillw * 3};
+    size_t stride = (size_t)framew * 3;
+    for (int y = 0; y < frameh; y++)
+        rows[y] = {(void *)(rgb + (size_t)(frameh - 1 - y) * stride), stride};
     int at = 0;
-    while (at < stillh) {
-        ssize_t n = writev(pipefd, rows + at, stillh - at > IOV_MAX ? IOV_MAX : stillh - at);
+    while (at < frameh) {
+        ssize_t n = writev(pipefd, &rows[at], frameh - at > IOV_MAX ? IOV_MAX : frameh - at);
         if (n < 0) {
             if (errno == EINTR) continue;
             writeerr = errno;
@@ -191,7 +193,7 @@ static void writeloop() {
     for (int k = 0;; k = (k + 1) % nslots) {
         fullslots.acquire();
         if (ending) return;
-        if (!writeerr) writeframe(slots[k]);
+        if (!writeerr) writeframe(slots[k].data());
         freeslots.release();
     }
 }
@@ -204,8 +206,8 @@ double now() {
 
 static char sizearg[32], titlearg[128], filterarg[160];
 
-bool openclip(const outfile &o, int kind, const char *rate, int w, int h, const char *title,
-              char *err, int errlen) {
+bool openclip(const outfile &o, int kind, const char *rate, int vw, int vh, int w, int h,
+              const char *title, char *err, int errlen) {
     // A pipe or device is handed over as the descriptor already open: a name such as
     // /dev/stdout means another file inside ffmpeg's process.
     bool inplace = !o.tmp[0];
@@ -215,7 +217,7 @@ bool openclip(const outfile &o, int kind, const char *rate, int w, int h, const 
                  convert ? ":" : "", convert ? convert : "");
     else if (convert)
         snprintf(filterarg, sizeof filterarg, "scale=%s", convert);
-    snprintf(sizearg, sizeof sizearg, "%dx%d", stillw, stillh);
+    snprintf(sizearg, sizeof sizearg, "%dx%d", vw, vh);
     snprintf(titlearg, sizeof titlearg, "title=%s", title);
     snprintf(shown, sizeof shown, "%s%s", inplace ? "pipe:1" : "file:", inplace ? "" : o.tmp);
     showas = o.path;
@@ -241,6 +243,11 @@ bool openclip(const outfile &o, int kind, const char *rate, int w, int h, const 
     for (const char *a : output)
         argv[n++] = a;
     argv[n] = nullptr;
+    framew = vw;
+    frameh = vh;
+    for (std::vector<unsigned char> &s : slots)
+        s.resize((size_t)vw * vh * 3);
+    rows.resize((size_t)vh);
     onfatal(killclip);
     if (!spawn((char *const *)argv, inplace ? fileno(o.f) : -1, err, errlen)) return false;
     writer = std::thread(writeloop);
@@ -330,7 +337,7 @@ unsigned char *nextslot(clipstats &st, char *err, int errlen) {
             fail(err, errlen, "writing to ffmpeg failed: %s", strerror(e));
         return nullptr;
     }
-    return slots[head];
+    return slots[head].data();
 }
 
 void queueslot(clipstats &st) {

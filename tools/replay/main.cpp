@@ -67,11 +67,11 @@ int main(int argc, char **argv) {
         char title[96];
         snprintf(title, sizeof title, "gridcity, seed %u, frames %u to %u", opts.seed, opts.from,
                  opts.frames);
-        if (!openclip(videoout, opts.videokind, opts.rate, opts.clipw, opts.cliph, title, err,
-                      sizeof err))
+        if (!openclip(videoout, opts.videokind, opts.rate, opts.vieww, opts.viewh, opts.clipw,
+                      opts.cliph, title, err, sizeof err))
             stop(1, "%s", err);
     }
-    if ((png || video) && !openstill(err, sizeof err)) stop(1, "%s", err);
+    if ((png || video) && !openstill(opts.vieww, opts.viewh, err, sizeof err)) stop(1, "%s", err);
 
     // --- the world, then the frames: events, calcme, changecolc ---
     buildworld(opts.seed);

@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "replay.h"
 
-bool openstill(char *err, int errlen) {
+bool openstill(int, int, char *err, int errlen) {
     return fail(
         err, errlen,
         "--png and --video need the full build: this one is core-only, without SDL, GL or libpng");

@@ -105,12 +105,11 @@ static bool sameout(const char *a, const char *b) {
 }
 
 const char *sameouts(const char *const out[nouts], char *err, int errlen) {
-#define OUTNAME(name, help) #name,
-    static const char *const names[] = {OUTPUTS(OUTNAME)};
     for (int a = 0; a < nouts; a++)
         for (int b = a + 1; b < nouts; b++)
             if (out[a] && out[b] && sameout(out[a], out[b])) {
-                fail(err, errlen, "--%s and --%s name the same file", names[a], names[b]);
+                fail(err, errlen, "--%s and --%s name the same file", opttable[o_dump + a].name,
+                     opttable[o_dump + b].name);
                 return err;
             }
     return nullptr;

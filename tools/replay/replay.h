@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "app/options.h"
 #include "render/render.h" // picturew, pictureh
 #include "scene/dump.h"
 
@@ -26,42 +27,40 @@ struct press {
     int key;        // upkey or downkey
 };
 
-// Every kind of output, a row each in --help's order: its option --NAME FILE (and its name in
-// messages), and what it writes, as --help gives it. main.cpp holds each one's writer; a test
-// holds the man page's entries to these rows.
-#define OUTPUTS(X)                                                                                 \
-    X(dump, "write the scene store after the last frame (- for standard output)")                  \
-    X(trace, "write a line after world generation (frame 0) and after every frame: the\n"          \
-             "frame, the XXH3 64-bit hash of the dump --dump would write then (as\n"               \
-             "xxhsum -H3 gives it for that file), and for each array, then the scalars\n"          \
-             "and the random state, a 32-bit hash of the dump up to its end (two\n"                \
-             "comment lines first: the seed, the column names); - for\n"                           \
-             "standard output. Two builds' traces match when every frame's scene does;\n"          \
-             "the first line that differs names the frame, its first differing column\n"           \
-             "the array")                                                                          \
-    X(png, "draw the last frame with the demo's own initGL and drawing into an\n"                  \
-           "offscreen OpenGL surface of the picture's size (SDL's offscreen driver,\n"             \
-           "no display needed) and write it as an 8-bit RGB PNG; needs N >= 1 and a\n"             \
-           "build with SDL, GL and libpng (not the core-only one)")                                \
-    X(video, "record frames A to N, each drawn as --png draws it, as a clip through\n"             \
-             "ffmpeg (Debian package ffmpeg), which the name's extension picks:\n"                 \
-             ".mp4 H.264 4:2:0 with its index first (plays while it loads), .webm VP9,\n"          \
-             ".mkv lossless FFV1 in RGB (every frame decodes to the still, pixel for\n"            \
-             "pixel), .webp animated WebP; progress on stderr when it is a terminal;\n"            \
-             "needs the full build, as --png does")
-#define OUTKIND(name, help) out##name,
-enum { OUTPUTS(OUTKIND) nouts };
+// Every option, a row each in --help's order (opttable, in options.cpp): the parser, --help
+// and the man page's test all read the rows. The outputs lie together, in their own order.
+enum {
+    o_seed,
+    o_frames,
+    o_press,
+    o_dump,
+    o_trace,
+    o_png,
+    o_video, // the outputs: --NAME FILE
+    o_view,
+    o_kind,
+    o_from,
+    o_rate,
+    o_size,
+    o_check,
+    o_help,
+    nopts
+};
+extern const optrow opttable[nopts];
+enum { outdump, outtrace, outpng, outvideo, nouts }; // an output's option is o_dump + its number
+static_assert(o_video - o_dump + 1 == nouts, "the outputs' rows together, in their order");
 
 struct replayopts {
     bool seeded; // --seed given; otherwise the clock, as the demo does
     uint32_t seed;
     uint32_t frames;        // --frames N
     const char *out[nouts]; // each output's FILE ("-" standard output where taken); null if not
-    int videokind;          // clipkind of the video's FILE
+    int videokind;          // --kind K, else the clipkind of the video's FILE
     uint32_t from;          // --from A: the clip's first frame (default 1)
     const char *rate;       // --rate R as given, a decimal or N/D ("60" unless given)
     double fps;             // its value
-    int clipw, cliph;       // --size WxH, the clip's picture; 0 for the drawn stillw x stillh
+    int vieww, viewh;       // --view WxH, the size stills and clips are drawn at
+    int clipw, cliph;       // --size WxH, the clip's picture; 0 for the drawn vieww x viewh
     bool check;             // --check
     bool help;              // --help
     int npresses;
@@ -105,9 +104,12 @@ bool traceheader(FILE *f, uint32_t seed);
 bool traceframe(FILE *f, uint64_t frame);
 
 // ---- stills ----
-constexpr int stillw = picturew, stillh = pictureh;
-// SDL's offscreen driver with an OpenGL surface of the still's size, then the demo's initGL.
-bool openstill(char *err, int errlen);
+// The largest side --view takes: a still of 8192x8192 takes some 1.2 GB, a clip's three frames
+// in flight 0.6 GB more (and ffmpeg its own).
+constexpr int maxview = 8192;
+// SDL's offscreen driver with an OpenGL surface of w x h, then the demo's initGL, then the
+// demo's view at that size (setview).
+bool openstill(int w, int h, char *err, int errlen);
 bool writestill(outfile &o, char *err, int errlen); // drawscene, read back, PNG
 void closestill();
 
@@ -120,12 +122,12 @@ struct clipstats {
     double drawing, reading, waiting; // seconds: drawscene + glFinish, glReadPixels, a free slot
     double encodecpu;                 // ffmpeg's user + system CPU seconds, once it has ended
 };
-// Starts ffmpeg writing the clip of that kind into o, scaled to w x h unless w is 0: into its
-// temporary by name, or through its open descriptor when written in place. The clip is whole
-// only once closeclip has ffmpeg's own word for every frame.
-bool openclip(const outfile &o, int kind, const char *rate, int w, int h, const char *title,
-              char *err, int errlen);
-// A free frame buffer (stillw x stillh 8-bit RGB, bottom row first), waiting while all are
+// Starts ffmpeg writing the clip of that kind into o from frames drawn at vw x vh, scaled to
+// w x h unless w is 0: into its temporary by name, or through its open descriptor when written
+// in place. The clip is whole only once closeclip has ffmpeg's own word for every frame.
+bool openclip(const outfile &o, int kind, const char *rate, int vw, int vh, int w, int h,
+              const char *title, char *err, int errlen);
+// A free frame buffer (vw x vh 8-bit RGB, bottom row first), waiting while all are
 // queued; null once ffmpeg has stopped, with why in err. queueslot hands it to the pipe.
 unsigned char *nextslot(clipstats &st, char *err, int errlen);
 void queueslot(clipstats &st);

@@ -11,11 +11,13 @@
 
 #include <cerrno>
 #include <cstdlib> // setenv
+#include <vector>
 
-static unsigned char pixels[stillw * stillh * 3]; // as GL reads them: bottom row first
+static int vieww, viewh;                  // the surface's size
+static std::vector<unsigned char> pixels; // the still as GL reads it: bottom row first
 static bool sdlup = false;
 
-bool openstill(char *err, int errlen) {
+bool openstill(int w, int h, char *err, int errlen) {
     keepheap();
     // SDL's offscreen driver renders through EGL with no display or X server.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
@@ -27,9 +29,13 @@ bool openstill(char *err, int errlen) {
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    if (!SDL_SetVideoMode(stillw, stillh, 32, SDL_OPENGL))
-        return fail(err, errlen, "offscreen OpenGL surface failed: %s", SDL_GetError());
+    if (!SDL_SetVideoMode(w, h, 32, SDL_OPENGL))
+        return fail(err, errlen, "offscreen OpenGL surface of %dx%d failed: %s", w, h,
+                    SDL_GetError());
     initGL();
+    setview(w, h); // at the picture's own size the same as initGL's
+    vieww = w;
+    viewh = h;
     return true;
 }
 
@@ -45,7 +51,7 @@ static void drawframe() {
 
 static bool readframe(unsigned char *rgb, char *err, int errlen) {
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, stillw, stillh, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glReadPixels(0, 0, vieww, viewh, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     GLenum e = glGetError();
     if (e != GL_NO_ERROR) return fail(err, errlen, "drawing the frame failed: GL error 0x%x", e);
     return true;
@@ -53,8 +59,9 @@ static bool readframe(unsigned char *rgb, char *err, int errlen) {
 
 bool writestill(outfile &o, char *err, int errlen) {
     drawframe();
-    if (!readframe(pixels, err, errlen)) return false;
-    if (writepng(o.f, stillw, stillh, pixels, true)) return true;
+    pixels.resize((size_t)vieww * viewh * 3);
+    if (!readframe(pixels.data(), err, errlen)) return false;
+    if (writepng(o.f, vieww, viewh, pixels.data(), true)) return true;
     if (!errno) return fail(err, errlen, "encoding the PNG failed");
     outerror(o, err, errlen);
     return false;
