@@ -45,6 +45,7 @@ static GLuint shader(GLenum kind, const char *src) {
 
 static EMSCRIPTEN_WEBGL_CONTEXT_HANDLE ctx;
 static bool webgl1;
+static bool ready; // the program and buffers exist on the context; false while it waits
 static GLuint program;
 static GLfloat background[4]; // the cycler's last clear colour, set again on a new context
 
@@ -101,13 +102,23 @@ const char *initdraw() {
     if (ctx <= 0) return "this browser offers no WebGL, so the city cannot be drawn";
     emscripten_webgl_make_context_current(ctx);
     webgl1 = a.majorVersion == 1;
-    if (const char *why = setupgl()) return why;
     clearcolour = setbackground; // the colour cycler's background goes to WebGL from here on
+    // Taken away before the page could use it: a lost context makes no objects, so restoredraw
+    // makes them all once the browser gives it back.
+    if (emscripten_is_webgl_context_lost(ctx)) return nullptr;
+    if (const char *why = setupgl()) return why;
+    ready = true;
     return nullptr;
 }
 
+bool drawwaits() {
+    return !ready;
+}
+
 const char *restoredraw() {
+    ready = false;
     if (const char *why = setupgl()) return why;
+    ready = true;
     loadscene();
     return nullptr;
 }
@@ -139,6 +150,7 @@ static layer makelayer(const Vertex3 *verts, const Vertex3 *colors, int nverts, 
 }
 
 void loadscene() {
+    if (!ready) return;
     for (layer *l : {&ground, &cars, &buildings, &clouds}) { // those of a lost context
         GLuint old[3] = {l->verts, l->colors, l->tris};
         glDeleteBuffers(3, old);
@@ -216,6 +228,7 @@ static void drawlayer(const layer &l) {
 }
 
 void drawframe(int first, int n) {
+    if (!ready) return;
     upload(ground.verts, floor_verts, 0, nfloorverts);
     upload(cars.verts, car_verts, 0, ncarverts);
     upload(clouds.verts, cloud_verts, 0, ncloudverts);

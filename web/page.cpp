@@ -67,9 +67,10 @@ int gc_arg(const char *a) {
     return 1;
 }
 
-// 1 when the city runs, 0 when it cannot be drawn. Either way gc_problem tells what went
-// wrong in a line, if anything: a bad address still gives a city, its own seed's when that seed
-// is valid, else one from the clock.
+// 1 when the city runs, 2 when it is built but waits for the browser to give back a WebGL
+// context it took before the first frame, 0 when it cannot be drawn. Either way gc_problem
+// tells what went wrong in a line, if anything: a bad address still gives a city, its own
+// seed's when that seed is valid, else one from the clock.
 static char problem[512];
 
 // After a fault: nothing of what was read but the seed, when the seed alone parses.
@@ -100,7 +101,7 @@ int gc_start() {
     buildworld(opts.seed);
     loadscene();
     drawframe(0, 0);
-    return 1;
+    return drawwaits() ? 2 : 1;
 }
 
 const char *gc_problem() {

@@ -7,7 +7,9 @@
 // as its --trace writes it for that frame.
 // Arrow keys and touch reach the city only when it runs free: a run the address fixes is the
 // address's.
-const page = { dump: false, frames: false, free: false, lost: false, problem: "", drawn: 0 };
+const page = { dump: false, frames: false, free: false, lost: false, started: false,
+               problem: "", drawn: 0 };
+const waiting = "the browser took the WebGL context away; the city waits for it to come back";
 
 // Control characters shown as their pictures (NUL as U+2400), so that none cuts a value short
 // on its way to C and the option parser refuses them as the tool refuses any stray character.
@@ -79,8 +81,11 @@ function start() {
   for (const a of readaddress())
     if (!Module.ccall("gc_arg", "number", ["string"], [a])) break;
   const running = Module._gc_start();
+  page.started = true;
   const why = (running && page.problem) || Module.ccall("gc_problem", "string", [], []);
-  say("message", why);
+  page.problem = why; // for the line once a lost context is back
+  if (running === 2) page.lost = true; // its loss may not have been announced yet
+  say("message", page.lost ? waiting : why);
   if (!running) { say("seed", "gridcity"); return; } // no WebGL: nothing to draw with
   showseed();
   if (why) page.dump = page.frames = false; // a bad address gets its seed's city, running
@@ -162,10 +167,11 @@ const canvas = document.getElementById("canvas");
 canvas.addEventListener("webglcontextlost", (e) => {
   e.preventDefault(); // without it the browser never gives the context back
   page.lost = true;
-  say("message", "the browser took the WebGL context away; the city waits for it to come back");
+  say("message", waiting);
 });
 canvas.addEventListener("webglcontextrestored", () => {
-  const why = Module.ccall("gc_restore", "string", [], []);
+  // Before the city starts there is nothing to make again: gc_start makes it all.
+  const why = page.started ? Module.ccall("gc_restore", "string", [], []) : "";
   say("message", why || page.problem);
   page.lost = !!why;
 });

@@ -42,6 +42,14 @@ def dumphash(seed, frames, presses):
 FAKECLOCK = """(() => { const q = []; window.requestAnimationFrame = (f) => q.push(f);
                       window.gctick = (t) => { for (const f of q.splice(0)) f(t); }; })()"""
 STEP = 1000 / 60
+# The page's WebGL context taken away the moment the page makes it, before anything is drawn.
+LOSEFIRST = """(() => { const get = HTMLCanvasElement.prototype.getContext;
+    HTMLCanvasElement.prototype.getContext = function (...a) {
+      const gl = get.apply(this, a);
+      if (gl && !window.lose) (window.lose = gl.getExtension('WEBGL_lose_context')).loseContext();
+      return gl; }; })()"""
+GL = "(document.getElementById('canvas').getContext('webgl2') || " \
+     "document.getElementById('canvas').getContext('webgl'))"
 
 
 class Page(unittest.TestCase):
@@ -68,6 +76,17 @@ class Page(unittest.TestCase):
         before = self.b.eval(webpage.FRAMES)
         self.b.eval("for (let t = %r; t <= %r + 1e-9; t += %r) gctick(t)" % (first, last, step))
         return self.b.eval(webpage.FRAMES) - before
+
+    def lit(self, t):
+        """The share of the canvas that is not dark after a frame at t ms, read back in the task
+        that drew it."""
+        return self.b.eval("""(() => { gctick(%r); const gl = %s;
+            const w = gl.drawingBufferWidth, h = gl.drawingBufferHeight;
+            const px = new Uint8Array(w * h * 4);
+            gl.readPixels(0, 0, w, h, gl.RGBA, gl.UNSIGNED_BYTE, px);
+            let n = 0;
+            for (let i = 0; i < px.length; i += 4) n += px[i] + px[i + 1] + px[i + 2] > 60;
+            return n / (w * h); })()""" % (t, GL))
 
     def test_dump_hash_matches_the_replay(self):
         # The world alone; a press; two presses in one frame across a sweep end and a new
@@ -168,9 +187,7 @@ class Page(unittest.TestCase):
 
     def test_a_lost_context_comes_back_where_the_city_was(self):
         self.fakeclock("seed=11")
-        gl = "(document.getElementById('canvas').getContext('webgl2') || " \
-             "document.getElementById('canvas').getContext('webgl'))"
-        lose = gl + ".getExtension('WEBGL_lose_context')"
+        lose = GL + ".getExtension('WEBGL_lose_context')"
         self.tick(STEP, 10 * STEP)
         self.b.eval("window.lose = " + lose + "; lose.loseContext()")
         self.b.until("document.getElementById('message').textContent.includes('WebGL')")
@@ -180,15 +197,23 @@ class Page(unittest.TestCase):
         self.tick(21 * STEP, 30 * STEP)
         frames = self.b.eval(webpage.FRAMES)
         self.assertEqual(self.b.eval(webpage.DUMPHASH), dumphash(11, frames, []))
-        # The canvas holds the city again, read back in the task that drew it.
-        lit = self.b.eval("""(() => { gctick(%r); const gl = %s;
-            const w = gl.drawingBufferWidth, h = gl.drawingBufferHeight;
-            const px = new Uint8Array(w * h * 4);
-            gl.readPixels(0, 0, w, h, gl.RGBA, gl.UNSIGNED_BYTE, px);
-            let n = 0;
-            for (let i = 0; i < px.length; i += 4) n += px[i] + px[i + 1] + px[i + 2] > 60;
-            return n / (w * h); })()""" % (31 * STEP, gl))
-        self.assertGreater(lit, 0.1)
+        self.assertGreater(self.lit(31 * STEP), 0.1)  # the canvas holds the city again
+        self.noerrors()
+
+    def test_a_context_lost_before_the_first_frame_starts_the_city_once_back(self):
+        self.b.call("Page.addScriptToEvaluateOnNewDocument", page=True, source=LOSEFIRST)
+        self.fakeclock("seed=11")
+        self.b.until("document.getElementById('message').textContent.includes('WebGL')")
+        self.assertEqual(self.tick(STEP, 10 * STEP), 0)
+        self.b.eval("lose.restoreContext()")
+        self.b.until("!document.getElementById('message').textContent")
+        self.assertGreater(self.tick(11 * STEP, 20 * STEP), 0)
+        frames = self.b.eval(webpage.FRAMES)
+        self.assertEqual(self.b.eval(webpage.DUMPHASH), dumphash(11, frames, []))
+        self.assertGreater(self.lit(21 * STEP), 0.1)
+        # A fixed run needs no context for its hash, and gets it while the context is away.
+        got = webpage.xxh3(self.b, self.url, "seed=11&frames=30&dump=xxh3")
+        self.assertEqual(got, dumphash(11, 30, []))
         self.noerrors()
 
     def test_a_second_visit_needs_no_server_and_never_a_stale_page(self):
