@@ -38,6 +38,9 @@ if [ -z "$number" ]; then
 fi
 export DISPLAY=":$number"
 unset WAYLAND_DISPLAY
+# No session bus: the one the SDL layer would autolaunch for the private display outlives it
+# when the demo is killed.
+export DBUS_SESSION_BUS_ADDRESS=disabled:
 echo "headless-run: no display here; running gridcity on a private Xvfb ($DISPLAY)"
 
 "$demo" &

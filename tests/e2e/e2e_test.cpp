@@ -5,10 +5,15 @@
 
 #include "stills.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <regex>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 TEST(Window, FillsTheScreenAndKeepsDrawingFrames) {
     LAUNCH(x, g);
@@ -148,4 +153,37 @@ TEST(StartUp, NoDisplayFailsQuicklyInsteadOfRunningUnseen) {
     EXPECT_LT(now() - t, 3.0);
     EXPECT_EQ(g.status, 1);
     EXPECT_TRUE(hasline(errtext(g), "^Video .*failed: .")) << errtext(g);
+}
+
+// The bus processes (dbus-launch, dbus-daemon) whose environment holds line: one the SDL layer
+// autolaunches inherits the demo's, but leaves its group.
+static std::vector<pid_t> buscarrying(const std::string &line) {
+    std::vector<pid_t> found;
+    for (const fs::directory_entry &e : fs::directory_iterator("/proc")) {
+        std::string name = e.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string comm;
+        std::getline(std::ifstream(e.path() / "comm"), comm);
+        if (comm != "dbus-daemon" && comm != "dbus-launch") continue;
+        std::ifstream env(e.path() / "environ");
+        for (std::string var; std::getline(env, var, '\0');)
+            if (var == line) found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+TEST(Bus, AKilledRunLeavesNoSessionBusBehind) {
+    std::string value = std::to_string(getpid()), mark = "GRIDCITY_BUS_MARK=" + value;
+    {
+        xserver x;
+        ASSERT_TRUE(startx(x)) << errtext(x.proc);
+        child g;
+        ASSERT_TRUE(startdemo(g, x, {{"GRIDCITY_BUS_MARK", value.c_str()}}));
+        ASSERT_TRUE(drawnwithin(x, g, 60)) << errtext(g);
+        stop(g); // SIGKILL to its group, as a harness's timeout sends
+    }
+    std::vector<pid_t> left = buscarrying(mark);
+    for (pid_t p : left)
+        kill(p, SIGTERM); // nor left behind by this test
+    EXPECT_TRUE(left.empty()) << left.size() << " bus processes outlived the demo and its X server";
 }

@@ -45,6 +45,10 @@ static bool spawnkeeping(child &c, const std::vector<std::string> &argv,
         dup2(c.errfd, 1);
         dup2(c.errfd, 2);
         if (keepfd >= 0) fcntl(keepfd, F_SETFD, 0);
+        // No session bus, so that the SDL layer does not autolaunch one: the daemon it starts
+        // leaves the group and outlives the group's SIGKILL and the X server. A test that wants
+        // a bus gives its own address in env.
+        setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
         for (const envset &e : env)
             e.value ? setenv(e.name, e.value, 1) : unsetenv(e.name);
         std::vector<char *> args;
