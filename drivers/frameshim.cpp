@@ -10,7 +10,9 @@
 //                  with SIGSTOP after every swap, so the screen holds that frame until SIGCONT
 //                  moves it on one frame, and input queued meanwhile is drained by the next.
 //                  SIGUSR2 lets it run free, SIGUSR1 makes it stop again after the next swap;
-//                  SHIM_STOP=0 starts it free with those signals in place.
+//                  SHIM_STOP=0 starts it free with those signals in place. SDL_GetTicks then
+//                  gives 1000/60 ms more at each swap, so a program paced by that clock (the
+//                  saver) runs one step a frame, as the demo does.
 //   SHIM_COUNT=P   each stop first writes the number of the frame just swapped to the file P
 //   SHIM_FRAMES=N  after SHIM_WARMUP swaps (default 30) a clock starts; after N more the frame
 //                  rate is appended to SHIM_OUT (or standard error) and a quit event posted,
@@ -186,11 +188,18 @@ static void splitframe(long swaps, double start, double finished, double end) {
     if (swaps == warmup + frames) writesplit(frames);
 }
 
+static long swaps = 0;
+
+extern "C" Uint32 SDL_GetTicks(void) {
+    static auto real = (Uint32(*)())dlsym(RTLD_NEXT, "SDL_GetTicks");
+    static const bool driven = getenv("SHIM_STOP") && *getenv("SHIM_STOP");
+    return driven ? (Uint32)(swaps * 50 / 3) : real();
+}
+
 extern "C" void SDL_GL_SwapBuffers(void) {
     static auto real = (void (*)())dlsym(RTLD_NEXT, "SDL_GL_SwapBuffers");
     static const long stop = envlong("SHIM_STOP");
     static const long up = envlong("SHIM_UP");
-    static long swaps = 0;
     double start = now(), finished = start;
     if (splitting) {
         any<void (*)()>("glFinish")();

@@ -1,17 +1,15 @@
 // main.cpp -- gridcity's entry: start-up, the frame loop, shutdown
 // SPDX-License-Identifier: MIT
 #include "app.h"
-#include "hosted.h"
-#include "screen.h"
+#include "shell.h"
 
 #include "../anim/anim.h"
 #include "../render/render.h"
 
 int main(int, char *[]) {
-    watchhost();
-    fitscreen();
+    onescreen();
     startup();
-    watchstop();
+    fitscreen(); // the window the video mode made, sized before the first frame
 
     // --- frame loop: events, animation, drawing; the frame that takes a quit is still drawn ---
     int done = 0;

@@ -14,3 +14,5 @@ void setview(int w, int h);
 int initGL();      // fixed state, once, before the world is built (the view at the picture's size)
 int drawGLScene(); // drawscene, then the 6 ms wait and the swap
 void drawscene();  // the GL calls of one frame, from the scene store's arrays
+// A line of text (digits, '.', '/', "fps", "steps") in the top left corner of a w x h view.
+void drawtext(const char *text, int w, int h);

@@ -142,7 +142,7 @@ TEST(Monitors, TwoShowThePictureWholeOnOne) {
 }
 
 // The saver on the root window of a screen whose size changes under it (a resolution changed,
-// a monitor swapped): the city re-fitted to the new size, and still the same run.
+// a monitor swapped): the city drawn at the new size, and still the same run.
 TEST(Monitors, TheSaverOnTheRootFollowsTheScreensSize) {
     if (getuid() != 0) GTEST_SKIP() << "Xorg runs only as root without a console";
     xserver x;
@@ -150,9 +150,9 @@ TEST(Monitors, TheSaverOnTheRootFollowsTheScreensSize) {
     child g;
     ASSERT_NO_FATAL_FAILURE(startstepping(x, g, "7", false, {SAVER_BIN, "-root"}));
     int frame = 1;
-    ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {0, 0, 1920, 1080}, "root1920"));
+    ASSERT_NO_FATAL_FAILURE(fillswhole(x, g, frame, {0, 0, 1920, 1080}, "root1920", 0));
     ASSERT_TRUE(runon(x, {"xrandr", "-s", "1280x720"}));
-    ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {0, 0, 1280, 720}, "root1280"));
+    ASSERT_NO_FATAL_FAILURE(fillswhole(x, g, frame, {0, 0, 1280, 720}, "root1280", 0));
 }
 
 // The second screen of a display, named in DISPLAY (":N.1"): the demo opens there, fitted.
@@ -184,12 +184,12 @@ TEST(Monitors, TheSaverOnTheSecondScreenShowsThePicture) {
         child g;
         ASSERT_NO_FATAL_FAILURE(
             startstepping(x, g, "7", false, {SAVER_BIN, "-window-id", std::to_string(host)}));
-        ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {100, 50, 640, 400}, "second1", host));
+        ASSERT_NO_FATAL_FAILURE(fillswhole(x, g, frame, {100, 50, 640, 400}, "second1", host));
     }
     XDestroyWindow(x.d, host);
     x.name += ".1";
     child g;
     frame = 1;
     ASSERT_NO_FATAL_FAILURE(startstepping(x, g, "7", false, {SAVER_BIN, "-root"}));
-    ASSERT_NO_FATAL_FAILURE(showswhole(x, g, frame, {0, 0, 800, 600}, "second1root"));
+    ASSERT_NO_FATAL_FAILURE(fillswhole(x, g, frame, {0, 0, 800, 600}, "second1root", 0));
 }

@@ -37,9 +37,17 @@ long litoutside(const xpicture &p, const box &b, int dx = 0, int dy = 0); // box
 // over it, 0 to 255.
 double mismatch(const xpicture &shot, const xpicture &still, const box &b);
 
-// gridcity-replay's still of seed s after n frames, with the presses given ("20:up", "24:down").
-// Fails the test (fatally) when the replay cannot give one.
-void replaystill(const char *seed, int n, const std::vector<std::string> &presses, xpicture &p);
+// gridcity-replay's still of seed s after n frames, with the presses given ("20:up", "24:down"),
+// drawn at the view's size when one is given ("640x400"). Fails the test (fatally) when the
+// replay cannot give one.
+void replaystill(const char *seed, int n, const std::vector<std::string> &presses, xpicture &p,
+                 const char *view = nullptr);
+
+// The picture in the box is lit in its first and last column and row: it fills the box.
+bool litedges(const xpicture &p, const box &b);
+
+// The box cut out of the picture.
+xpicture cut(const xpicture &p, const box &b);
 
 // Both pictures stay in the working directory for a look when they should match and do not.
 bool identical(const xpicture &shot, const xpicture &still, const char *stem);
@@ -68,6 +76,11 @@ long stepnow(child &g);
 // its whole picture 4:3 and centred in m, a box on the screen, and nothing lit anywhere else.
 // With a host given, the demo's window is the one inside it.
 void showswhole(xserver &x, child &g, int &frame, const box &m, const char *stem, Window host = 0);
+
+// A stepping saver (seed 7, now on frame) in host, whose size has just been set to m's, shows
+// two frames later the replay's still of that frame drawn at m's size, at m on the screen, and
+// nothing lit anywhere else.
+void fillswhole(xserver &x, child &g, int &frame, const box &m, const char *stem, Window host);
 
 // Lets a stepping demo run free again, e.g. to see it quit.
 void letgo(child &g);

@@ -1,0 +1,58 @@
+// shell.h -- the window shell: the SDL layer's window sized to its monitor where no window
+// manager does so, or embedded in a host's window and kept at its size, from the demo's process
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+
+// ---- the decisions, pure ----
+
+struct rect {
+    int x, y, w, h;
+};
+struct monitor {
+    rect r;
+    bool primary;
+};
+
+// The monitor that holds most of the window; with none holding any of it the primary one, else
+// the first; the whole screen where none are listed.
+rect monitorfor(const rect &window, const monitor *m, int n, const rect &screen);
+
+// The screen a display name asks for: ":0" 0, ":0.1" 1, "host:3.2" 2; -1 for no display name.
+int screenof(const char *display);
+// The same display's name for another of its screens: (":0", 1) gives ":0.1".
+std::string onscreen(const char *display, int screen);
+
+// A window id as hosts write it: 0x hex, or decimal even with a leading zero (never octal);
+// 0 for anything else, or a value beyond 32 bits.
+unsigned long windowid(const char *s);
+
+// ---- the shell, at run time ----
+
+// Call before SDL_Init: the SDL layer, told of every screen's monitors, would open its window on
+// screen 0 whatever screen DISPLAY names; told only of the default screen's, it opens there.
+void onescreen();
+
+// Call before SDL_Init in the saver: from now on the host's loss ends the process (see embed),
+// as does an X error while it cannot be drawn in, with one line rather than Xlib's block of
+// request details.
+void watchhost(unsigned long host);
+
+// The calls below come after the video mode is set.
+
+// The demo's and the saver's own full-screen window: where no window manager makes it full
+// screen, it is sized to its monitor now and again whenever the monitors change.
+void fitscreen();
+
+// The saver's window goes into host (a window, or the root) at the host's size and follows it;
+// clicks and keys go to the host, the input focus stays where it was. The host's loss ends the
+// process: quietly with status 0 once stopping() is true, else with status 1 and one line.
+void embed(unsigned long host);
+
+// The size of the window drawn in, as the shell last saw it; it changes under the frame loop.
+void windowsize(int &w, int &h);
+
+// Set from a SIGTERM handler: the stop the host asked for is under way.
+void stopasked();
+bool stopping();
