@@ -10,6 +10,7 @@
 #include "options.h"
 #include "pace.h"
 #include "shell.h"
+#include "where.h"
 
 #include "../anim/anim.h"
 #include "../render/render.h"
@@ -301,6 +302,10 @@ static void step() {
 }
 
 int main(int argc, char *argv[]) {
+    struct sigaction a = {};
+    a.sa_handler = onterm;
+    sigaction(SIGTERM, &a, nullptr);
+    sigaction(SIGINT, &a, nullptr);
     XInitThreads(); // the shell's thread has an X connection of its own
     parse(argc, argv);
     // xscreensaver's own window wins over any switch, as in every hack.
@@ -309,10 +314,6 @@ int main(int argc, char *argv[]) {
         window = windowid(given);
         if (!window) bad("XSCREENSAVER_WINDOW is not a window id");
     }
-    struct sigaction a = {};
-    a.sa_handler = onterm;
-    sigaction(SIGTERM, &a, nullptr);
-    sigaction(SIGINT, &a, nullptr);
     start();
     running = 1;
 

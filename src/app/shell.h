@@ -3,33 +3,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <string>
-
-// ---- the decisions, pure ----
-
-struct rect {
-    int x, y, w, h;
-};
-struct monitor {
-    rect r;
-    bool primary;
-};
-
-// The monitor that holds most of the window; with none holding any of it the primary one, else
-// the first; the whole screen where none are listed.
-rect monitorfor(const rect &window, const monitor *m, int n, const rect &screen);
-
-// The screen a display name asks for: ":0" 0, ":0.1" 1, "host:3.2" 2; -1 for no display name.
-int screenof(const char *display);
-// The same display's name for another of its screens: (":0", 1) gives ":0.1".
-std::string onscreen(const char *display, int screen);
-
-// A window id as hosts write it: 0x hex, or decimal even with a leading zero (never octal);
-// 0 for anything else, or a value beyond 32 bits.
-unsigned long windowid(const char *s);
-
-// ---- the shell, at run time ----
-
 // Call before SDL_Init: the SDL layer, told of every screen's monitors, would open its window on
 // screen 0 whatever screen DISPLAY names; told only of the default screen's, it opens there.
 void onescreen();

@@ -240,3 +240,72 @@ TEST(Saver, FollowsItsWindowLargerAndSmaller) {
         ASSERT_NO_FATAL_FAILURE(fillswhole(x, g, frame, {100, 50, w, h}, stem.c_str(), host));
     }
 }
+
+// A plain window of the display's, mapped, for a saver to draw in.
+static Window hostwindow(xserver &x, int w = 320, int h = 200) {
+    int screen = DefaultScreen(x.d);
+    Window host =
+        XCreateSimpleWindow(x.d, RootWindow(x.d, screen), 0, 0, (unsigned)w, (unsigned)h, 0, 0, 0);
+    XMapWindow(x.d, host);
+    XSync(x.d, False);
+    return host;
+}
+
+// Hosts stop a hack as it starts: its window destroyed at any moment of the start ends it with
+// one line and status 1, a SIGTERM ends it quietly with status 0, also when the window goes
+// right after; never a crash or a hang.
+TEST(Saver, AStopAtAnyMomentOfTheStartIsCleanAndQuiet) {
+    xserver x;
+    ASSERT_TRUE(startx(x)) << errtext(x.proc);
+    for (double at : {0.03, 0.08, 0.12, 0.2, 0.5, 1.5}) {
+        for (int how = 0; how < 3; how++) { // the window destroyed, a SIGTERM, both
+            Window host = hostwindow(x);
+            child s;
+            ASSERT_TRUE(spawn(s, {SAVER_BIN, "-window-id", hex(host)},
+                              {{"DISPLAY", x.name.c_str()}, {"XSCREENSAVER_WINDOW", nullptr}}));
+            nap(at);
+            if (how) kill(s.pid, SIGTERM);
+            if (how != 1) XDestroyWindow(x.d, host);
+            XSync(x.d, False);
+            ASSERT_TRUE(waitend(s, 10)) << "still running 10 s after its stop at " << at << " s";
+            std::string said = errtext(s);
+            if (how) {
+                EXPECT_EQ(s.status, 0) << "stopped at " << at << " s: " << said;
+                EXPECT_EQ(said, "") << "stopped at " << at << " s";
+            } else {
+                EXPECT_EQ(s.status, 1) << "window gone at " << at << " s: " << said;
+                EXPECT_EQ(said.find('\n'), said.size() - 1) << said;
+                EXPECT_TRUE(said.find("went away") != std::string::npos ||
+                            said.find("no window") != std::string::npos)
+                    << said;
+            }
+            if (how == 1) XDestroyWindow(x.d, host);
+        }
+    }
+}
+
+// With no window manager the hack leaves the input focus with the user's window and grabs
+// nothing: another client can grab the pointer while it runs, and keys still go to the user.
+TEST(Saver, TakesNoFocusAndNoGrab) {
+    xserver x;
+    ASSERT_TRUE(startx(x)) << errtext(x.proc);
+    Window user = hostwindow(x, 100, 100), host = hostwindow(x);
+    XSetInputFocus(x.d, user, RevertToPointerRoot, CurrentTime);
+    XSync(x.d, False);
+    child s;
+    ASSERT_TRUE(spawn(s, {SAVER_BIN, "-window-id", hex(host)},
+                      {{"DISPLAY", x.name.c_str()}, {"XSCREENSAVER_WINDOW", nullptr}}));
+    ASSERT_TRUE(drawnwithin(x, s, 60)) << errtext(s);
+    Window focus;
+    int revert;
+    XGetInputFocus(x.d, &focus, &revert);
+    EXPECT_EQ(focus, user);
+    EXPECT_EQ(XGrabPointer(x.d, user, False, 0, GrabModeAsync, GrabModeAsync, 0, 0, CurrentTime),
+              GrabSuccess);
+    XUngrabPointer(x.d, CurrentTime);
+    kill(s.pid, SIGTERM);
+    ASSERT_TRUE(waitend(s, 10));
+    EXPECT_EQ(s.status, 0) << errtext(s);
+    XGetInputFocus(x.d, &focus, &revert);
+    EXPECT_EQ(focus, user);
+}
