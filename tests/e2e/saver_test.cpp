@@ -77,14 +77,14 @@ TEST(Saver, WindowIdsAreHexOrDecimalAndTheWindowMustTakeDrawing) {
     }
 }
 
-// A plain window of a 16:10 size: the city fills it to its edges and nothing else is drawn, the
+// A plain 16:9 window: the city fills it to its edges and nothing else is drawn, the
 // X screensaver still comes on while it runs, and destroying the window ends it at once with a
 // failure and one line. XSCREENSAVER_WINDOW wins over -window-id, and the standard switches pass.
 TEST(Saver, DrawsIntoTheWindowItIsGivenAndEndsWhenTheWindowGoes) {
     xserver x;
     ASSERT_TRUE(startx(x)) << errtext(x.proc);
     int screen = DefaultScreen(x.d);
-    Window host = XCreateSimpleWindow(x.d, RootWindow(x.d, screen), 100, 50, 640, 400, 0,
+    Window host = XCreateSimpleWindow(x.d, RootWindow(x.d, screen), 100, 50, 640, 360, 0,
                                       BlackPixel(x.d, screen), BlackPixel(x.d, screen));
     XMapWindow(x.d, host);
     XSetScreenSaver(x.d, 1, 0, DontPreferBlanking, AllowExposures);
@@ -96,7 +96,7 @@ TEST(Saver, DrawsIntoTheWindowItIsGivenAndEndsWhenTheWindowGoes) {
                        {"WAYLAND_DISPLAY", nullptr},
                        {"XSCREENSAVER_WINDOW", id.c_str()}}));
     xpicture shot;
-    box b = {100, 50, 640, 400};
+    box b = {100, 50, 640, 360};
     double end = now() + 60;
     do {
         ASSERT_FALSE(waitend(s, 0.1)) << "ended with status " << s.status << ": " << errtext(s);
@@ -286,6 +286,7 @@ TEST(Saver, AStopAtAnyMomentOfTheStartIsCleanAndQuiet) {
 
 // With no window manager the hack leaves the input focus with the user's window and grabs
 // nothing: another client can grab the pointer while it runs, and keys still go to the user.
+// With -letterbox the picture is 4:3 in the middle of the window, black around it.
 TEST(Saver, TakesNoFocusAndNoGrab) {
     xserver x;
     ASSERT_TRUE(startx(x)) << errtext(x.proc);
@@ -293,9 +294,14 @@ TEST(Saver, TakesNoFocusAndNoGrab) {
     XSetInputFocus(x.d, user, RevertToPointerRoot, CurrentTime);
     XSync(x.d, False);
     child s;
-    ASSERT_TRUE(spawn(s, {SAVER_BIN, "-window-id", hex(host)},
+    ASSERT_TRUE(spawn(s, {SAVER_BIN, "-window-id", hex(host), "-letterbox"},
                       {{"DISPLAY", x.name.c_str()}, {"XSCREENSAVER_WINDOW", nullptr}}));
     ASSERT_TRUE(drawnwithin(x, s, 60)) << errtext(s);
+    xpicture shot;
+    ASSERT_TRUE(xgrab(x.d, shot));
+    box b = letterbox(320, 200);
+    EXPECT_EQ(litoutside(shot, b), 0);
+    EXPECT_TRUE(litedges(shot, b));
     Window focus;
     int revert;
     XGetInputFocus(x.d, &focus, &revert);

@@ -43,7 +43,7 @@ double mismatch(const xpicture &shot, const xpicture &still, const box &b);
 void replaystill(const char *seed, int n, const std::vector<std::string> &presses, xpicture &p,
                  const char *view = nullptr);
 
-// The picture in the box is lit in its first and last column and row: it fills the box.
+// The picture in the box is lit near each of its four edges: it fills the box.
 bool litedges(const xpicture &p, const box &b);
 
 // The box cut out of the picture.
