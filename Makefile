@@ -127,9 +127,9 @@ dist:
 
 # Benchmarks: world building, the animation step and the drawing of one frame (Google
 # Benchmark, offscreen), then the demo's frame rate against the bare GL frames under Xvfb and
-# where the demo's frame goes on this machine (its code, the GL calls, the delay, the
-# rasterisation, the SDL layer's blit, the copy to X). docs/performance.md has the figures and
-# what they mean.
+# where a frame of each goes on this machine (its code, the GL calls, the delay while the frame
+# handed over rasterises and the rest of it, the rasterisation left at the swap, the SDL layer's
+# blit, the copy to X). docs/performance.md has the figures and what they mean.
 BENCHFLAGS ?= --benchmark_repetitions=10 --benchmark_report_aggregates_only=true
 .PHONY: bench fps record
 bench: testdeps build

@@ -1,8 +1,9 @@
 // bare.cpp -- the demo's frames with no animation: only the GL calls, the wait and the swap
 // SPDX-License-Identifier: MIT
 //
-// The yardstick for bench/fps.sh. It starts as the demo does, then draws frame after frame
-// exactly as drawGLScene does, but runs no calcme or changecolc in the loop. So that it draws
+// The yardstick for bench/fps.sh. It starts as the demo does, then draws frame after frame with
+// the plain calls (drawscene, the 6 ms wait, the swap: no flush before the wait, so the driver
+// rasterises only from the swap on) and runs no calcme or changecolc in the loop. So that it draws
 // the views the demo draws (the cost of a frame depends on what the camera sees), it first
 // runs the animation for as many steps as it will draw and keeps the camera of each step; the
 // loop then only puts the kept camera in the roaming one's place. The cars, clouds and colours
@@ -44,7 +45,9 @@ int main(int argc, char *argv[]) {
                 (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE))
                 done = 1;
         mycamz[0] = path[f];
-        drawGLScene();
+        drawscene();
+        SDL_Delay(6);
+        SDL_GL_SwapBuffers();
         if (done) break;
     }
     Quit(0);

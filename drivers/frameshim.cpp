@@ -19,17 +19,23 @@
 //                  which the program handles like a closed window
 //   SHIM_SPLIT=P   with SHIM_FRAMES, where the timed frames' time went is appended to P, in ms a
 //                  frame: the program's own code (from a swap to the frame's first glClear), the
-//                  GL calls (to SDL_Delay), the delay, the rasterisation (a glFinish put at the
-//                  start of the swap, where the SDL layer's blit would wait for it anyway), the
-//                  SDL layer's clear, blit and swap without the copy to X, and that copy (the
-//                  swap's XPutImage, XShmPutImage and XSync); then the whole frame
+//                  GL calls (to SDL_Delay, a glFlush included), the delay while the frame that
+//                  glFlush handed over is rasterised (a fence put after that flush, waited on in
+//                  place of the delay's sleep, which then sleeps out the rest: the wait is as
+//                  long), the rest of the delay (all of it without a flush), the rasterisation
+//                  left at the swap (a glFinish put at its start, where the SDL layer's blit would
+//                  wait for it anyway), the SDL layer's clear, blit and swap without the copy to
+//                  X, and that copy (the swap's XPutImage, XShmPutImage and XSync); then the
+//                  whole frame
 //   SHIM_HEAP=P    at exit 96 MB is allocated in small blocks and freed again; the MB of it
 //                  that the allocator handed back to the system rather than kept go to P
 #include "app/app.h" // keydown
 #include "xkit.h"    // now
 
+#include <GL/gl.h> // GLsync and the fence's entry points' types, from glext.h
 #include <X11/extensions/XShm.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -118,10 +124,11 @@ static void timeframes(long swaps) {
 }
 
 // The split of the timed frames: marks taken as a frame goes, sums over the timed ones.
-enum { program, glcalls, delay, raster, sdllayer, xcopy, frame, nparts };
+enum { program, glcalls, delayraster, delayrest, raster, sdllayer, xcopy, frame, nparts };
 static const bool splitting = getenv("SHIM_SPLIT") && *getenv("SHIM_SPLIT");
-static double swapped, glstart, delaystart, delayend, xtime, parts[nparts];
+static double swapped, glstart, delaystart, rastered, delayend, xtime, parts[nparts];
 static bool inswap;
+static GLsync handed; // the fence after the frame's flush, until the delay has waited on it
 
 static void writesplit(long frames) {
     FILE *f = fopen(getenv("SHIM_SPLIT"), "a");
@@ -138,10 +145,30 @@ extern "C" void glClear(unsigned mask) {
     real(mask);
 }
 
+extern "C" void glFlush(void) {
+    static auto real = (void (*)())dlsym(RTLD_NEXT, "glFlush");
+    real();
+    if (splitting && !handed && glstart > delaystart) // the frame's own flush, before its delay
+        handed = any<PFNGLFENCESYNCPROC>("glFenceSync")(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+}
+
+// With a fence handed over, the delay's first part waits on it (blocked, as a sleep is) and the
+// rest sleeps until the delay's end.
 extern "C" void SDL_Delay(Uint32 ms) {
     static auto real = (void (*)(Uint32))dlsym(RTLD_NEXT, "SDL_Delay");
-    delaystart = now();
-    real(ms);
+    delaystart = rastered = now();
+    if (!handed) {
+        real(ms);
+    } else {
+        any<PFNGLCLIENTWAITSYNCPROC>("glClientWaitSync")(handed, 0, (GLuint64)ms * 1000000);
+        rastered = now();
+        any<PFNGLDELETESYNCPROC>("glDeleteSync")(handed);
+        handed = nullptr;
+        double end = delaystart + ms * 1e-3;
+        timespec t = {(time_t)end, (long)((end - (double)(time_t)end) * 1e9)};
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+        }
+    }
     delayend = now();
 }
 
@@ -179,7 +206,8 @@ static void splitframe(long swaps, double start, double finished, double end) {
     if (swaps > warmup && swaps <= warmup + frames && swapped > 0) {
         parts[program] += glstart - swapped;
         parts[glcalls] += delaystart - glstart;
-        parts[delay] += delayend - delaystart;
+        parts[delayraster] += rastered - delaystart;
+        parts[delayrest] += delayend - rastered;
         parts[raster] += finished - start;
         parts[sdllayer] += end - finished - xtime;
         parts[xcopy] += xtime;

@@ -67,6 +67,7 @@ void drawscene() {
 
 int drawGLScene() {
     drawscene();
+    glFlush(); // llvmpipe rasterises on its own threads during the wait, not from the swap on
     SDL_Delay(6);
     SDL_GL_SwapBuffers();
     return 1;

@@ -12,7 +12,7 @@ constexpr float nearz = 0.1f;
 // horizontal extent following w / h. Leaves GL_MODELVIEW current.
 void setview(int w, int h);
 int initGL();      // fixed state, once, before the world is built (the view at the picture's size)
-int drawGLScene(); // drawscene, then the 6 ms wait and the swap
+int drawGLScene(); // drawscene, handed to the driver, then the 6 ms wait and the swap
 void drawscene();  // the GL calls of one frame, from the scene store's arrays
 // A line of text (digits, '.', '/', "fps", "steps") in the top left corner of a w x h view.
 void drawtext(const char *text, int w, int h);
