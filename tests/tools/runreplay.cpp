@@ -7,6 +7,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <fstream>
 #include <ftw.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,4 +86,26 @@ float fword(const std::vector<unsigned char> &d, long off) {
     float f;
     memcpy(&f, &w, 4);
     return f;
+}
+
+static std::string roff(const std::string &s) {
+    std::string out;
+    for (char c : s)
+        out += c == '-' ? std::string("\\-") : std::string(1, c);
+    return out;
+}
+
+std::string manentry(const char *dash, const char *name, bool takesvalue) {
+    return (takesvalue ? ".BI " : ".B ") + roff(std::string(dash) + name);
+}
+
+std::vector<std::string> manentries(const std::string &path, const char *dash) {
+    std::ifstream man(path);
+    std::vector<std::string> got;
+    std::string b = ".B " + roff(dash), bi = ".BI " + roff(dash);
+    bool entry = false; // the line after .TP
+    for (std::string l; std::getline(man, l); entry = l == ".TP")
+        if (entry && (l.starts_with(b) || l.starts_with(bi)))
+            got.push_back(l.substr(0, l.find(' ', l.find('-'))));
+    return got;
 }

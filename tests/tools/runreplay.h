@@ -38,3 +38,10 @@ inline int32_t scalarint(const std::vector<unsigned char> &d, const char *name) 
 inline float scalarfloat(const std::vector<unsigned char> &d, const char *name) {
     return fword(d, dumpat(name));
 }
+
+// A tool's man page and its option table agree on this form of an entry: .BI DASHNAME for an
+// option that takes a value, .B DASHNAME for a switch, each dash written \-.
+std::string manentry(const char *dash, const char *name, bool takesvalue);
+// The entries of the man page at path in its order: the line after each .TP that names an
+// option, up to its first space.
+std::vector<std::string> manentries(const std::string &path, const char *dash);
