@@ -39,7 +39,7 @@ static const optrow options[] = {
     {"window", nullptr, "draw in a full-screen window of its own (the default)"},
     {"window-id", "ID", "draw in the window ID, 0x hex or decimal"},
     {"display", "NAME", "the X display to draw on"},
-    {"visual", "VISUAL", "taken for xscreensaver; the SDL layer picks the GL visual"},
+    {"visual", "VISUAL", "taken for xscreensaver; the saver picks a TrueColor GL visual itself"},
     {"install", nullptr, "taken for xscreensaver; a GL picture needs no colormap"},
     {"fps", nullptr, "show frames drawn and steps run a second in the top left corner"},
     {"no-fps", nullptr, "do not (the default)"},
