@@ -150,20 +150,25 @@ static bool drawable(Display *d, XVisualInfo *v) {
 
 // The SDL layer would pick a DirectColor visual for its GL window where the server offers one,
 // whose colours show only while its colormap is installed, which no host does. It gets the
-// visual wanted (the host's, or the screen's) where the city can be drawn with it, else the
-// first TrueColor one it can.
-static void truecolour(Display *d, Visual *wanted) {
+// visual wanted (the host's, or the screen's when 0) where the city can be drawn with it, else
+// the first TrueColor one it can. The connection GLX was asked on stays open: closed, it takes
+// GLX's state with it, and the SDL layer then finds no X11 to start.
+static void truecolour(VisualID wanted) {
+    static Display *d = XOpenDisplay(nullptr);
+    if (!d) return;
+    if (!wanted) wanted = XVisualIDFromVisual(DefaultVisual(d, DefaultScreen(d)));
     XVisualInfo like = {};
     like.screen = DefaultScreen(d);
     int n = 0;
     XVisualInfo *all = XGetVisualInfo(d, VisualScreenMask, &like, &n);
     VisualID pick = 0;
     for (int i = 0; i < n; i++)
-        if (drawable(d, &all[i]) && (!pick || all[i].visualid == XVisualIDFromVisual(wanted)))
-            pick = all[i].visualid;
+        if (drawable(d, &all[i]) && (!pick || all[i].visualid == wanted)) pick = all[i].visualid;
     if (all) XFree(all);
     if (pick) setenv("SDL_VIDEO_X11_WINDOW_VISUALID", std::to_string(pick).c_str(), 0);
 }
+
+static VisualID hostvisual; // the host window's
 
 // The host's size and screen, checked before the SDL layer starts: a window that is not there
 // or takes no drawing is refused with one line.
@@ -176,7 +181,7 @@ static void checkhost(int &w, int &h) {
     bool there = XGetWindowAttributes(d, window, &a);
     int screen = there ? XScreenNumberOfScreen(a.screen) : 0;
     std::string display = DisplayString(d);
-    if (there && screen == DefaultScreen(d)) truecolour(d, a.visual);
+    hostvisual = there ? XVisualIDFromVisual(a.visual) : 0;
     XCloseDisplay(d);
     if (!there || a.c_class == InputOnly) {
         fprintf(stderr,
@@ -210,10 +215,8 @@ static void start() {
     if (hosted) {
         checkhost(w, h);
         watchhost(window);
-    } else if (Display *d = XOpenDisplay(nullptr)) {
-        truecolour(d, DefaultVisual(d, DefaultScreen(d)));
-        XCloseDisplay(d);
     }
+    truecolour(hostvisual); // on the host's screen, which DISPLAY now names
     onescreen();
     // The picture is drawn at the window's own pixels, not scaled from the demo's size; the stop
     // is the saver's own; a screensaver that held off the screensaver would never let it blank.

@@ -73,7 +73,7 @@ static int onerror(Display *d, XErrorEvent *e) {
         if (q) XCloseDisplay(q);
         asking = false;
         if (!there) hostgone();
-        if (d == conn) return 0; // a window of the demo's, gone between two requests
+        if (d == conn) return 0; // a window of the saver's, gone between two requests
         char what[160];
         XGetErrorText(d, e->error_code, what, sizeof what);
         fprintf(stderr, "gridcity-saver: the window 0x%lx cannot be drawn in: %s (request %d.%d)\n",

@@ -317,3 +317,21 @@ TEST(Saver, TakesNoFocusAndNoGrab) {
     XGetInputFocus(x.d, &focus, &revert);
     EXPECT_EQ(focus, user);
 }
+
+// Run by hand, with no host, it fills a full-screen window of its own.
+TEST(Saver, FillsAWindowOfItsOwn) {
+    xserver x;
+    ASSERT_TRUE(startx(x, "800x450x24")) << errtext(x.proc);
+    child s;
+    ASSERT_TRUE(spawn(s, {SAVER_BIN, "-fps"},
+                      {{"DISPLAY", x.name.c_str()}, {"XSCREENSAVER_WINDOW", nullptr}}));
+    ASSERT_TRUE(drawnwithin(x, s, 60)) << errtext(s);
+    xpicture shot;
+    for (double end = now() + 20;
+         xgrab(x.d, shot) && !litedges(shot, {0, 0, 800, 450}) && now() < end;)
+        nap(0.1);
+    EXPECT_TRUE(litedges(shot, {0, 0, 800, 450}));
+    kill(s.pid, SIGTERM);
+    ASSERT_TRUE(waitend(s, 10));
+    EXPECT_EQ(s.status, 0) << errtext(s);
+}
