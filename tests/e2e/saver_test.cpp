@@ -335,3 +335,23 @@ TEST(Saver, FillsAWindowOfItsOwn) {
     ASSERT_TRUE(waitend(s, 10));
     EXPECT_EQ(s.status, 0) << errtext(s);
 }
+
+// -camera car holds the car camera from the first step: the saver's frames are the replay's with
+// Up pressed before the first step, not the roaming camera's.
+TEST(Saver, HoldsTheCameraItIsGiven) {
+    xserver x;
+    ASSERT_TRUE(startx(x)) << errtext(x.proc);
+    Window host = hostwindow(x, 320, 240);
+    child g;
+    ASSERT_NO_FATAL_FAILURE(
+        startstepping(x, g, "7", false, {SAVER_BIN, "-window-id", hex(host), "-camera", "car"}));
+    ASSERT_TRUE(step(x, g, 2)) << errtext(g);
+    xpicture shot, car, roaming;
+    XSync(x.d, False);
+    ASSERT_TRUE(xgrab(x.d, shot));
+    ASSERT_NO_FATAL_FAILURE(replaystill("7", 3, {"1:up"}, car, "320x240"));
+    ASSERT_NO_FATAL_FAILURE(replaystill("7", 3, {}, roaming, "320x240"));
+    box b = {0, 0, 320, 240};
+    EXPECT_LT(mismatch(shot, car, b), 0.65);
+    EXPECT_GT(mismatch(shot, roaming, b), 0.65);
+}
